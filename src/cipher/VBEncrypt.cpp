@@ -1,0 +1,191 @@
+#include "cipher/VBEncrypt.h"
+
+#include "common/error.h"
+
+#include <new>
+
+namespace hushnote::VBEncrypt {
+namespace {
+
+CipherState g_state;
+
+std::uint8_t Code(char c) { return static_cast<std::uint8_t>(c); }
+
+std::size_t EncodedSize(std::size_t n) { return (n + 2) / 3 * 4; }
+
+// Writes EncodedSize(s.size()) characters at o; a last partial group is
+// filled with spaces (unciphered).
+void EncodeInto(std::string_view s, char* o) {
+    const std::size_t groups = (s.size() + 2) / 3;
+    auto at = [&](std::size_t i) -> unsigned { return i < s.size() ? Code(s[i]) : 32u; };
+    for (std::size_t g = 0; g < groups; ++g) {
+        const unsigned p = at(3 * g), q = at(3 * g + 1), r = at(3 * g + 2);
+        o[0] = static_cast<char>(((p & 252) >> 2) + 63);
+        o[1] = static_cast<char>((((p & 3) << 4) | ((q & 240) >> 4)) + 63);
+        o[2] = static_cast<char>((((q & 15) << 2) | ((r & 192) >> 6)) + 63);
+        o[3] = static_cast<char>((r & 63) + 63);
+        o += 4;
+    }
+}
+
+} // namespace
+
+const CipherState& State() { return g_state; }
+
+void WipeState() {
+    // volatile so the compiler cannot drop the stores as dead.
+    volatile std::int16_t* p = g_state.SBox.data();
+    for (std::size_t k = 0; k < g_state.SBox.size(); ++k) {
+        p[k] = 0;
+    }
+    p = g_state.KeyTable.data();
+    for (std::size_t k = 0; k < g_state.KeyTable.size(); ++k) {
+        p[k] = 0;
+    }
+    *static_cast<volatile std::int16_t*>(&g_state.StreamI) = 0;
+    *static_cast<volatile std::int16_t*>(&g_state.StreamJ) = 0;
+}
+
+void KeyCipher(std::string_view password) {
+    if (password.empty()) {
+        throw Failure(kErrInvalidArgument, "The password is empty.");
+    }
+    CipherState& s = g_state;
+    std::size_t p = 0;
+    for (int k = 0; k < 256; ++k) {
+        s.KeyTable[k] = Code(password[p]);
+        if (++p == password.size()) {
+            p = 0;
+        }
+    }
+    for (int k = 0; k < 256; ++k) {
+        s.SBox[k] = static_cast<std::int16_t>(k);
+    }
+    int j = 0;
+    for (int k = 0; k < 256; ++k) {
+        j = (j + s.SBox[k] + (s.KeyTable[k] & 255)) & 255;
+        std::swap(s.SBox[k], s.SBox[j]);
+    }
+    s.StreamI = 0;
+    s.StreamJ = 0;
+}
+
+std::uint8_t CipherNextByte(std::uint8_t b) {
+    CipherState& s = g_state;
+    s.StreamI = static_cast<std::int16_t>((s.StreamI + 1) & 255);
+    s.StreamJ = static_cast<std::int16_t>((s.StreamJ + s.SBox[s.StreamI]) & 255);
+    std::swap(s.SBox[s.StreamI], s.SBox[s.StreamJ]);
+    int t = (s.SBox[s.StreamJ] + s.SBox[s.StreamI]) & 255;
+    return static_cast<std::uint8_t>(s.SBox[t] ^ b);
+}
+
+std::string CipherString(std::string_view text, std::string_view password) {
+    g_state.StreamI = 0;
+    g_state.StreamJ = 0;
+    if (password.empty()) {
+        return {};
+    }
+    KeyCipher(password);
+    std::string result(text.size(), ' ');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        result[i] = static_cast<char>(CipherNextByte(Code(text[i])));
+    }
+    return result;
+}
+
+std::string EncodePrintable(std::string_view s) {
+    if (s.empty()) {
+        throw Failure(kErrInvalidArgument, "There is nothing to encode.");
+    }
+    std::string out(EncodedSize(s.size()), '?');
+    EncodeInto(s, out.data());
+    return out;
+}
+
+std::string DecodePrintable(std::string_view s) {
+    const std::size_t m = s.size();
+    const std::size_t whole = m - m % 4;
+    if (whole < 4) {
+        return std::string(m, ' ');
+    }
+    auto value = [](char c) -> unsigned {
+        unsigned code = Code(c);
+        if (code == '0') {
+            code = '|';
+        }
+        return code > 63 ? code - 63 : 0;
+    };
+    std::string out(whole / 4 * 3, ' ');
+    char* o = out.data();
+    for (std::size_t i = 0; i < whole; i += 4) {
+        const unsigned w = value(s[i]), x = value(s[i + 1]), y = value(s[i + 2]),
+                       z = value(s[i + 3]);
+        if (w > 63) {
+            // A code above 255 cannot be written: the whole decoding fails.
+            return {};
+        }
+        o[0] = static_cast<char>((w << 2) | ((x & 48) >> 4));
+        o[1] = static_cast<char>(((x & 15) << 4) | ((y & 60) >> 2));
+        o[2] = static_cast<char>(((y & 3) << 6) | z);
+        o += 3;
+    }
+    return out;
+}
+
+std::string EncodeLengthHeader(std::int64_t n) {
+    if (n < 0 || n > kMaxLength) {
+        throw Failure(kErrInvalidArgument,
+                      "The length " + std::to_string(n) +
+                          " cannot be recorded: at most 16,777,215 bytes can be secured.");
+    }
+    const char header[6] = {static_cast<char>(n >> 16), static_cast<char>((n >> 8) & 255),
+                            static_cast<char>(n & 255), 0, 0, 0};
+    return EncodePrintable(std::string_view(header, 6));
+}
+
+std::int64_t DecodedHeaderLength(std::string_view h) {
+    if (h.size() < 3) {
+        return -1;
+    }
+    return std::int64_t{Code(h[0])} * 65536 + Code(h[1]) * 256 + Code(h[2]);
+}
+
+std::string SecureMessage(std::string_view message, std::string_view password) {
+    if (message.empty()) {
+        throw Failure(kErrInvalidArgument, "There is no message to secure.");
+    }
+    if (password.empty()) {
+        throw Failure(kErrInvalidArgument, "The password is empty.");
+    }
+    std::string header = EncodeLengthHeader(static_cast<std::int64_t>(message.size()));
+    const std::string k = CipherString(message, password);
+    std::string result(kHeaderChars + EncodedSize(k.size()), '?');
+    header.copy(result.data(), kHeaderChars);
+    EncodeInto(k, result.data() + kHeaderChars);
+    return result;
+}
+
+std::string DeSecureMessage(std::string_view text, std::string_view password) {
+    try {
+        std::string_view head = text.substr(0, kHeaderChars);
+        std::string_view body = text.size() > kHeaderChars ? text.substr(kHeaderChars) : "";
+        const std::int64_t n = DecodedHeaderLength(DecodePrintable(head));
+        if (n < 0) {
+            return "ERR";
+        }
+        if (body.empty()) {
+            return "ERR2";
+        }
+        std::string p = CipherString(DecodePrintable(body), password);
+        if (static_cast<std::int64_t>(p.size()) > n) {
+            p.resize(static_cast<std::size_t>(n));
+        }
+        return p;
+    } catch (const Failure& f) {
+        return "VBError: " + f.description();
+    } catch (const std::bad_alloc&) {
+        return "VBError: Out of memory";
+    }
+}
+
+} // namespace hushnote::VBEncrypt

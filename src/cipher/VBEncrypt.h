@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The built-in cipher ("VB Slow Mode"): RC4 keyed directly with the password's
+// codes, the printable 3-to-4 encoding, and secured text. Every string here is
+// a sequence of single-byte codes (one char per code); conversion from and to
+// Unicode happens at the edges of the program, never in here.
+namespace hushnote::VBEncrypt {
+
+// The process-wide cipher state. One file operation carries its keystream
+// across pieces in it, so it stays process-wide; no two cipher operations may
+// interleave.
+struct CipherState {
+    std::array<std::int16_t, 256> SBox{};
+    std::array<std::int16_t, 256> KeyTable{};
+    std::int16_t StreamI = 0;
+    std::int16_t StreamJ = 0;
+};
+
+// Read-only view, for tests and for checking that the state was wiped.
+const CipherState& State();
+
+// Zero the whole state, so that no key-dependent value outlives a command.
+void WipeState();
+
+// Keys RC4 with the password's codes (only the first 256 take part) and
+// restarts the stream. Throws Failure(kErrInvalidArgument) for an empty
+// password, before the state changes.
+void KeyCipher(std::string_view password);
+
+// b XOR the next keystream byte; advances the stream one step.
+std::uint8_t CipherNextByte(std::uint8_t b);
+
+// RC4 of text with a fresh keystream from password; "" when the password is
+// empty. Ciphering and deciphering are the same operation.
+std::string CipherString(std::string_view text, std::string_view password);
+
+// Every 3 codes become 4 characters "?" to "~"; a last partial group is filled
+// with spaces. Throws Failure(kErrInvalidArgument) for an empty input.
+std::string EncodePrintable(std::string_view s);
+
+// The inverse for characters "?" to "~". Characters below "?" count as "?",
+// "0" reads as "|", up to 3 characters after the last whole group are
+// ignored. Fewer than 4 characters give as many spaces; a group whose first
+// character has a code of 127 or more makes the whole result "".
+std::string DecodePrintable(std::string_view s);
+
+// Secured text: 8-character length header, then the encoded cipher text.
+// Throws Failure for an empty message or password, or a message of more than
+// 16,777,215 codes.
+std::string SecureMessage(std::string_view message, std::string_view password);
+
+// The message, or "ERR" (unreadable header), "ERR2" (no body), or
+// "VBError: " + description for any failure inside. Never throws.
+std::string DeSecureMessage(std::string_view text, std::string_view password);
+
+// The 8-character header for a length of n codes (0..16,777,215); throws
+// Failure(kErrInvalidArgument) beyond that. Secured files share it.
+std::string EncodeLengthHeader(std::int64_t n);
+
+// The length held by a decoded header, or -1 when it has fewer than 3 codes.
+std::int64_t DecodedHeaderLength(std::string_view decodedHeader);
+
+inline constexpr std::int64_t kMaxLength = 16'777'215;
+inline constexpr std::size_t kHeaderChars = 8;
+
+} // namespace hushnote::VBEncrypt

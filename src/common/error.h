@@ -1,0 +1,45 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace hushnote {
+
+// The classic error numbers, kept so that messages read "Error #53" etc. as
+// users of the original program know them.
+enum ErrorNumber : int {
+    kErrInvalidArgument = 5,
+    kErrOverflow = 6,
+    kErrOutOfMemory = 7,
+    kErrLibraryLoad = 48,
+    kErrFileNotFound = 53,
+    kErrDiskFull = 61,
+    kErrPathAccess = 75,
+    kErrCancelled = 18, // "User interrupt occurred"
+    kErrEntryPoint = 453,
+};
+
+// A failure: a number and a description. Operations that pass a failure on to
+// their caller throw it as a Failure.
+struct ErrorValue {
+    int number = 0;
+    std::string description;
+};
+
+class Failure : public std::runtime_error {
+public:
+    Failure(int number, std::string description)
+        : std::runtime_error(description), error_{number, std::move(description)} {}
+
+    int number() const noexcept { return error_.number; }
+    const std::string& description() const noexcept { return error_.description; }
+    const ErrorValue& error() const noexcept { return error_; }
+
+private:
+    ErrorValue error_;
+};
+
+// "Error #53\r\n\r\nFile not found: ...": the text the program shows for a failure.
+std::string FormatErrorMessage(const ErrorValue& error);
+
+} // namespace hushnote
