@@ -1,0 +1,86 @@
+#pragma once
+
+#include "cipher/FNCryptLib.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace hushnote {
+
+// What the cipher object needs from whoever drives it (the window, the
+// command-line tool, a test). The engine itself knows nothing of Qt.
+class CipherEvents {
+public:
+    virtual ~CipherEvents() = default;
+
+    // The library failed other than by not loading: show text ("Error #" +
+    // number + CR LF CR LF + description) in a message box with the caption
+    // "Hushnote", an OK button and no icon, and wait for the user.
+    virtual void ShowLibraryError(const std::string& text) = 0;
+
+    // Before each piece of a file: remaining bytes (securing) or characters
+    // (de-securing) of the input, of total. The window shows
+    // "Bytes Left: " + remaining. Return false to stop the operation.
+    virtual bool ReportProgress(std::int64_t remaining, std::int64_t total) = 0;
+};
+
+// The cipher object: chooses between the native library and the built-in
+// cipher, and secures strings and files.
+//
+// Modes: 0 = the library is used; 1 = built-in, the library did not load;
+// 2 = built-in after another library failure, which was shown to the user.
+class CCipher {
+public:
+    // The library is looked for in libraryFolder only; the program passes its
+    // own folder (the default).
+    explicit CCipher(CipherEvents* events = nullptr,
+                     std::filesystem::path libraryFolder = ProgramFolder());
+
+    std::int16_t DLLMode() const { return DLLMode_; }
+    void SetDLLMode(std::int16_t mode) { DLLMode_ = mode; }
+
+    // Keys the library with Password and returns the mode it now stands in.
+    // Never throws.
+    std::int16_t Initilize(std::string_view Password, std::int16_t iVar);
+
+    // Keys the library with a throw-away key, wiping the password's schedule.
+    void Clear();
+
+    // msg XOR the library's running keystream.
+    std::string Cipher(std::string_view msg);
+
+    // The library counterparts of SecureMessage / DeSecureMessage.
+    std::string SecureString(std::string_view msg, std::string_view Password);
+    std::string DeSecureString(std::string_view msg, std::string_view Password);
+
+    // Secures infile into outfile. Returns 0 when it completes; throws Failure
+    // otherwise (53 input missing... see the implementation for the numbers),
+    // and then no partial file is left and an existing outfile is unchanged.
+    // A missing infile is created empty and secured to an 8-character header.
+    std::int16_t SecureFile(const std::filesystem::path& infile,
+                            const std::filesystem::path& outfile, std::string_view Password);
+
+    // De-secures infile into outfile. Returns 0 when it completes, 1 when the
+    // header cannot be read (then nothing is written at all); throws Failure
+    // otherwise, with the same guarantees as SecureFile.
+    std::int16_t DeSecureFile(const std::filesystem::path& infile,
+                              const std::filesystem::path& outfile, std::string_view Password);
+
+    static constexpr std::int32_t kSecurePiece = 4095;
+    static constexpr std::int32_t kDeSecurePiece = 5460;
+
+private:
+    void SelectModeAndKey(std::string_view Password);
+    void EndFileOperation();
+    std::string Encode(std::string_view piece);
+    std::string Decode(std::string_view piece);
+    void CipherInPlace(std::string& piece);
+
+    std::int16_t DLLMode_ = 0;
+    CipherEvents* events_;
+    FNCryptLib library_;
+};
+
+} // namespace hushnote

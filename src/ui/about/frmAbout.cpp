@@ -1,0 +1,7 @@
+#include "ui/about/frmAbout.h"
+
+namespace hushnote {
+
+void ShowAboutWindow() {}
+
+} // namespace hushnote
