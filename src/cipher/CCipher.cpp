@@ -15,8 +15,12 @@ constexpr std::string_view kClearKey = " ";
 constexpr std::string_view kEndOfFileKey = "    ";
 
 std::string HeaderCodes(std::int64_t n) {
-    return {static_cast<char>(n >> 16), static_cast<char>((n >> 8) & 255),
-            static_cast<char>(n & 255), '\0', '\0', '\0'};
+    return {static_cast<char>(n >> 16),
+            static_cast<char>((n >> 8) & 255),
+            static_cast<char>(n & 255),
+            '\0',
+            '\0',
+            '\0'};
 }
 
 [[noreturn]] void ThrowCancelled() {
@@ -45,12 +49,14 @@ std::int16_t CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
     return DLLMode_;
 }
 
-void CCipher::Clear() { library_.InitCipher(kClearKey, 0); }
+void CCipher::Clear() {
+    library_.InitCipher(kClearKey, 0);
+}
 
 std::string CCipher::Cipher(std::string_view msg) {
     std::string out(msg.size(), ' ');
-    const auto n = library_.CipherBuffer(msg.data(), static_cast<std::int32_t>(msg.size()),
-                                         out.data());
+    const auto n =
+        library_.CipherBuffer(msg.data(), static_cast<std::int32_t>(msg.size()), out.data());
     out.resize(static_cast<std::size_t>(n));
     return out;
 }
@@ -88,8 +94,12 @@ std::string CCipher::DeSecureString(std::string_view msg, std::string_view Passw
         } else if (body.empty()) {
             result = "ERR2";
         } else {
+            // Cut to what was decoded, so that a header claiming more than the
+            // body holds gives the decoded body, as the built-in engine does,
+            // and not the untouched tail of the buffer.
             std::string d(body.size(), ' ');
-            library_.DecodeText(body.data(), static_cast<std::int32_t>(body.size()), d.data());
+            d.resize(static_cast<std::size_t>(library_.DecodeText(
+                body.data(), static_cast<std::int32_t>(body.size()), d.data())));
             if (static_cast<std::int64_t>(d.size()) > total) {
                 d.resize(static_cast<std::size_t>(total));
             }
@@ -156,8 +166,7 @@ std::string CCipher::Decode(std::string_view piece) {
 }
 
 std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
-                                 const std::filesystem::path& outfile,
-                                 std::string_view Password) {
+                                 const std::filesystem::path& outfile, std::string_view Password) {
     SelectModeAndKey(Password);
     try {
         fileio::InputFile in(infile);
@@ -175,7 +184,8 @@ std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
             if (events_ != nullptr && !events_->ReportProgress(remaining, n)) {
                 ThrowCancelled();
             }
-            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kSecurePiece, remaining));
+            const auto want =
+                static_cast<std::size_t>(std::min<std::int64_t>(kSecurePiece, remaining));
             piece.resize(want);
             if (in.Read(piece.data(), want) != want) {
                 throw Failure(kErrPathAccess, "\"" + infile.string() +
@@ -209,8 +219,8 @@ std::int16_t CCipher::DeSecureFile(const std::filesystem::path& infile,
             return 1;
         }
         fileio::OutputFile out(outfile, infile);
-        const std::int64_t bodyLength =
-            std::max<std::int64_t>(0, in.size() - static_cast<std::int64_t>(VBEncrypt::kHeaderChars));
+        const std::int64_t bodyLength = std::max<std::int64_t>(
+            0, in.size() - static_cast<std::int64_t>(VBEncrypt::kHeaderChars));
         std::int64_t remaining = bodyLength;
         std::string piece(kDeSecurePiece, '\0');
         while (remaining > 0) {

@@ -59,8 +59,12 @@ void FNCryptLib::Load() {
 }
 
 namespace {
-const std::uint8_t* Bytes(const char* p) { return reinterpret_cast<const std::uint8_t*>(p); }
-std::uint8_t* Bytes(char* p) { return reinterpret_cast<std::uint8_t*>(p); }
+const std::uint8_t* Bytes(const char* p) {
+    return reinterpret_cast<const std::uint8_t*>(p);
+}
+std::uint8_t* Bytes(char* p) {
+    return reinterpret_cast<std::uint8_t*>(p);
+}
 
 std::int32_t Checked(std::int32_t count, std::int32_t bufferSize, const char* function) {
     if (count < 0 || count > bufferSize) {

@@ -14,7 +14,9 @@ namespace {
 
 constexpr std::size_t kStreamBuffer = 1 << 18;
 
-std::string Quoted(const std::filesystem::path& p) { return "\"" + p.string() + "\""; }
+std::string Quoted(const std::filesystem::path& p) {
+    return "\"" + p.string() + "\"";
+}
 
 } // namespace
 

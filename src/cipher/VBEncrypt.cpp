@@ -9,9 +9,13 @@ namespace {
 
 CipherState g_state;
 
-std::uint8_t Code(char c) { return static_cast<std::uint8_t>(c); }
+std::uint8_t Code(char c) {
+    return static_cast<std::uint8_t>(c);
+}
 
-std::size_t EncodedSize(std::size_t n) { return (n + 2) / 3 * 4; }
+std::size_t EncodedSize(std::size_t n) {
+    return (n + 2) / 3 * 4;
+}
 
 // Writes EncodedSize(s.size()) characters at o; a last partial group is
 // filled with spaces (unciphered).
@@ -30,7 +34,9 @@ void EncodeInto(std::string_view s, char* o) {
 
 } // namespace
 
-const CipherState& State() { return g_state; }
+const CipherState& State() {
+    return g_state;
+}
 
 void WipeState() {
     // volatile so the compiler cannot drop the stores as dead.
@@ -138,8 +144,12 @@ std::string EncodeLengthHeader(std::int64_t n) {
                       "The length " + std::to_string(n) +
                           " cannot be recorded: at most 16,777,215 bytes can be secured.");
     }
-    const char header[6] = {static_cast<char>(n >> 16), static_cast<char>((n >> 8) & 255),
-                            static_cast<char>(n & 255), 0, 0, 0};
+    const char header[6] = {static_cast<char>(n >> 16),
+                            static_cast<char>((n >> 8) & 255),
+                            static_cast<char>(n & 255),
+                            0,
+                            0,
+                            0};
     return EncodePrintable(std::string_view(header, 6));
 }
 

@@ -25,8 +25,9 @@ TEST(SecureMessage, LayoutAndDeterminism) {
     const std::string s = SecureMessage(msg, "pw");
     EXPECT_EQ(s.size(), 8u + 4u * 34u);
     EXPECT_EQ(s.substr(4, 4), "????");
-    EXPECT_EQ(s.find_first_not_of("?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"),
-              std::string::npos);
+    EXPECT_EQ(
+        s.find_first_not_of("?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`abcdefghijklmnopqrstuvwxyz{|}~"),
+        std::string::npos);
     EXPECT_EQ(s, SecureMessage(msg, "pw"));
     EXPECT_EQ(s.substr(8), EncodePrintable(CipherString(msg, "pw")));
 }
