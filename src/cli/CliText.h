@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Turning what a terminal or a script hands over (UTF-8 with LF line breaks)
+// into the text the window's message box holds (single-byte codes with CR LF
+// line breaks), and back.
+namespace hushnote::cli {
+
+// Overwrites the characters of s with zeros, in a way the compiler cannot drop,
+// and empties it. For every copy of a password before it is freed.
+void Wipe(std::string& s);
+
+// Holds a secret and wipes it when it goes out of scope.
+class Secret {
+public:
+    Secret() = default;
+    explicit Secret(std::string value) : value_(std::move(value)) {}
+    ~Secret() { Wipe(value_); }
+    Secret(const Secret&) = delete;
+    Secret& operator=(const Secret&) = delete;
+
+    std::string& value() { return value_; }
+    const std::string& value() const { return value_; }
+
+private:
+    std::string value_;
+};
+
+// Every LF that does not follow a CR becomes CR LF; CR LF stays as it is.
+std::string ToCrLf(std::string_view codes);
+
+// Every CR LF becomes LF; a lone CR or LF stays.
+std::string ToLf(std::string_view codes);
+
+// Removes every CR and every LF: secured text never holds a line break, and a
+// mail program or an editor may have broken it into lines of any kind.
+std::string JoinLines(std::string_view text);
+
+// "16,777,215": a count with its thousands grouped.
+std::string Grouped(long long n);
+
+} // namespace hushnote::cli

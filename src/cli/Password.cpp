@@ -1,0 +1,149 @@
+#include "Password.h"
+
+#include "CliText.h"
+#include "common/error.h"
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace hushnote::cli {
+namespace {
+
+// Appends c to a secret without leaving an unwiped copy behind when the string
+// has to grow.
+void AppendSecret(std::string& s, char c) {
+    if (s.size() == s.capacity()) {
+        std::string bigger;
+        bigger.reserve(s.capacity() < 64 ? 128 : s.capacity() * 2);
+        bigger.append(s);
+        Wipe(s);
+        s.swap(bigger);
+    }
+    s.push_back(c);
+}
+
+void DropLineEnd(std::string& s) {
+    if (!s.empty() && s.back() == '\r') {
+        s.back() = '\0';
+        s.pop_back();
+    }
+}
+
+// The terminal's settings while echo is off, so that an interrupt at the
+// prompt does not leave the user's terminal silent.
+int gTtyFd = -1;
+termios gSaved{};
+struct sigaction gOldInt {
+}, gOldTerm{}, gOldHup{}, gOldQuit{};
+
+extern "C" void RestoreAndReraise(int sig) {
+    if (gTtyFd >= 0) {
+        tcsetattr(gTtyFd, TCSAFLUSH, &gSaved);
+        const char nl = '\n';
+        [[maybe_unused]] auto ignored = write(gTtyFd, &nl, 1);
+    }
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+} // namespace
+
+void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        throw Failure(err == ENOENT ? kErrFileNotFound : kErrPathAccess,
+                      "Cannot read the password file \"" + path.string() +
+                          "\": " + std::strerror(err) + ".");
+    }
+    std::array<char, 256> buffer{};
+    bool done = false;
+    while (!done) {
+        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int err = errno;
+            ::close(fd);
+            std::memset(buffer.data(), 0, buffer.size());
+            throw Failure(kErrPathAccess, "Cannot read the password file \"" + path.string() +
+                                              "\": " + std::strerror(err) + ".");
+        }
+        if (got == 0) {
+            break;
+        }
+        for (ssize_t i = 0; i < got; ++i) {
+            if (buffer[static_cast<std::size_t>(i)] == '\n') {
+                done = true;
+                break;
+            }
+            AppendSecret(out, buffer[static_cast<std::size_t>(i)]);
+        }
+    }
+    volatile char* p = buffer.data();
+    for (std::size_t i = 0; i < buffer.size(); ++i) {
+        p[i] = '\0';
+    }
+    ::close(fd);
+    DropLineEnd(out);
+}
+
+bool PromptPassword(const char* prompt, std::string& out) {
+    const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    termios saved{};
+    if (tcgetattr(fd, &saved) != 0) {
+        ::close(fd);
+        return false;
+    }
+    [[maybe_unused]] auto w1 = ::write(fd, prompt, std::strlen(prompt));
+
+    gTtyFd = fd;
+    gSaved = saved;
+    struct sigaction restore {};
+    restore.sa_handler = RestoreAndReraise;
+    sigemptyset(&restore.sa_mask);
+    sigaction(SIGINT, &restore, &gOldInt);
+    sigaction(SIGTERM, &restore, &gOldTerm);
+    sigaction(SIGHUP, &restore, &gOldHup);
+    sigaction(SIGQUIT, &restore, &gOldQuit);
+
+    termios quiet = saved;
+    quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHOE | ECHOK));
+    quiet.c_lflag |= ICANON;
+    tcsetattr(fd, TCSAFLUSH, &quiet);
+
+    char c = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0 || c == '\n') {
+            break;
+        }
+        AppendSecret(out, c);
+    }
+    c = '\0';
+
+    tcsetattr(fd, TCSAFLUSH, &saved);
+    sigaction(SIGINT, &gOldInt, nullptr);
+    sigaction(SIGTERM, &gOldTerm, nullptr);
+    sigaction(SIGHUP, &gOldHup, nullptr);
+    sigaction(SIGQUIT, &gOldQuit, nullptr);
+    gTtyFd = -1;
+    [[maybe_unused]] auto w2 = ::write(fd, "\n", 1);
+    ::close(fd);
+    DropLineEnd(out);
+    return true;
+}
+
+} // namespace hushnote::cli
