@@ -1,9 +1,68 @@
 #pragma once
 
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+
 namespace hushnote {
 
 // Help, "About Hushnote...": shows the one About window, ownerless and not
 // modal; when it is already open it is brought to the front unchanged.
 void ShowAboutWindow();
+
+class frmAbout;
+
+// The About window currently open, or null.
+frmAbout* CurrentAboutWindow();
+
+// The About window: title, version, the maker's links, a notice and the
+// Update and OK buttons. It deletes itself when closed, so every opening
+// builds it afresh with both links in their normal style.
+class frmAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit frmAbout(QWidget* parent = nullptr);
+    ~frmAbout() override;
+
+    // The update page address: http://<host>/update.asp?sid=hushnt1&ver=<version>.
+    static QString UpdateUrl();
+
+    // Event handlers; the pointer-move ones take the usual arguments of a
+    // pointer move and use none of them.
+    void Form_Load();
+    void Form_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X, qreal Y);
+    void lblFennick_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X,
+                              qreal Y);
+    void lblMailTo_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X,
+                             qreal Y);
+    void lblFennick_Click();
+    void lblMailTo_Click();
+    void cmdOK_Click();
+    void cmdUpdate_Click();
+
+    QLabel* picIcon = nullptr;
+    QLabel* lblDisclaimer = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblCopyright = nullptr;
+    QLabel* lblMailTo = nullptr;
+    QLabel* lblFennick = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* cmdUpdate = nullptr;
+    QPushButton* cmdOK = nullptr;
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void ArrangeControls();
+
+    // The link that got the left button press, so that a click is a press
+    // and a release on the same link.
+    QLabel* pressedLink_ = nullptr;
+};
 
 } // namespace hushnote

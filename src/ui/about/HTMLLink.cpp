@@ -1,0 +1,64 @@
+#include "ui/about/HTMLLink.h"
+
+#include "ui/about/UrlOpener.h"
+
+#include <QColor>
+#include <QFont>
+#include <QLabel>
+#include <QPalette>
+#include <QVariant>
+
+namespace hushnote {
+
+namespace {
+
+void SetTextColor(QLabel* label, ColorValue color) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     QColor(ColorRed(color), ColorGreen(color), ColorBlue(color)));
+    label->setPalette(palette);
+}
+
+void SetUnderline(QLabel* label, bool on) {
+    QFont font = label->font();
+    font.setUnderline(on);
+    label->setFont(font);
+}
+
+} // namespace
+
+void SetLinkState(QLabel* label, std::int32_t mode, QWidget* form) {
+    if (label == nullptr)
+        return;
+    switch (mode) {
+    case kLinkNormal:
+        SetTextColor(label, kLinkNormalColor);
+        break;
+    case kLinkOpened: {
+        // A label without a target has nothing to open; it still shows that
+        // it was clicked.
+        const QString target = label->property("Tag").toString();
+        if (!target.isEmpty())
+            OpenWithSystem(target, form);
+        SetTextColor(label, kLinkOpenedColor);
+        break;
+    }
+    case kLinkLeft:
+        SetUnderline(label, false);
+        SetTextColor(label, kLinkNormalColor);
+        break;
+    case kLinkHovered:
+        SetTextColor(label, kLinkHoverColor);
+        SetUnderline(label, true);
+        break;
+    default:
+        break;
+    }
+}
+
+ColorValue LinkColor(const QLabel* label) {
+    const QColor c = label->palette().color(QPalette::WindowText);
+    return MakeColor(c.red(), c.green(), c.blue());
+}
+
+} // namespace hushnote
