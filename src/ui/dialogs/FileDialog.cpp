@@ -1,0 +1,123 @@
+#include "ui/dialogs/FileDialog.h"
+
+#include "ui/dialogs/MessageBox.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace hushnote {
+
+FileDialog::FileDialog(QWidget* parent, Kind kind, const QString& title)
+    : QFileDialog(parent, title), kind_(kind) {
+    // The checks below live in accept(), which only Qt's own dialog calls.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setOption(QFileDialog::HideNameFilterDetails, true);
+    setFileMode(QFileDialog::AnyFile);
+    if (kind == Kind::Save) {
+        setAcceptMode(QFileDialog::AcceptSave);
+        // Asked in accept() instead, through MessageBox.
+        setOption(QFileDialog::DontConfirmOverwrite, true);
+    } else {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setOption(QFileDialog::DontResolveSymlinks, true);
+    }
+}
+
+void FileDialog::SetFilterList(const QString& filters) {
+    QStringList parts = filters.split(QChar(0));
+    QStringList qtFilters;
+    descriptions_.clear();
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        if (description.isEmpty()) {
+            break;
+        }
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString pattern = p.trimmed();
+            // "*.*" means every file where it comes from; here it would
+            // hide every file without a dot in its name.
+            patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
+        }
+        if (patterns.isEmpty()) {
+            patterns << QStringLiteral("*");
+        }
+        descriptions_ << description;
+        // With HideNameFilterDetails the box shows the text before the last
+        // parenthesis, so the description appears exactly as given.
+        qtFilters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
+                         QLatin1Char(')');
+    }
+    if (qtFilters.isEmpty()) {
+        qtFilters << QStringLiteral("All Files (*)");
+        descriptions_ << QStringLiteral("All Files");
+    }
+    setNameFilters(qtFilters);
+    selectNameFilter(qtFilters.first());
+}
+
+QStringList FileDialog::FilterDescriptions() const {
+    return descriptions_;
+}
+
+void FileDialog::accept() {
+    const QStringList files = selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) {
+        return;
+    }
+    const QString path = files.first();
+    if (QFileInfo(path).isDir()) {
+        // A folder is entered, as a double click would.
+        setDirectory(path);
+        return;
+    }
+    const bool ok = kind_ == Kind::Save ? AcceptSave(path) : AcceptOpen(path);
+    if (ok) {
+        chosen_ = path;
+        QFileDialog::accept();
+    }
+}
+
+bool FileDialog::AcceptSave(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        MessageBox::Show(this,
+                         path + QStringLiteral("\r\nThe folder \"") +
+                             QDir::toNativeSeparators(folder) +
+                             QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
+                         MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
+        return false;
+    }
+    if (info.exists() || info.isSymLink()) {
+        return MessageBox::Show(
+                   this,
+                   info.fileName() +
+                       QStringLiteral(" already exists.\r\nDo you want to replace it?"),
+                   MessageBox::Icon::Warning, MessageBox::Buttons::YesNo,
+                   windowTitle()) == MessageBox::kYes;
+    }
+    return true;
+}
+
+bool FileDialog::AcceptOpen(const QString& path) {
+    const QFileInfo info(path);
+    if (info.exists() || info.isSymLink()) {
+        return true;
+    }
+    if (!QFileInfo(info.absolutePath()).isDir()) {
+        MessageBox::Show(this,
+                         path + QStringLiteral("\r\nThe folder \"") +
+                             QDir::toNativeSeparators(info.absolutePath()) +
+                             QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
+                         MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
+        return false;
+    }
+    return MessageBox::Show(this,
+                            info.fileName() +
+                                QStringLiteral("\r\nThis file does not exist.\r\nCreate the file?"),
+                            MessageBox::Icon::Question, MessageBox::Buttons::YesNo,
+                            windowTitle()) == MessageBox::kYes;
+}
+
+} // namespace hushnote

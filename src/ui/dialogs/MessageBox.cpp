@@ -1,0 +1,111 @@
+#include "ui/dialogs/MessageBox.h"
+
+#include "hushnote/identity.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace hushnote {
+namespace {
+
+struct Seam {
+    bool redirected = false;
+    std::deque<int> answers;
+    std::vector<MessageBox::Shown> history;
+    std::function<void(const MessageBox::Shown&)> observer;
+};
+
+Seam& seam() {
+    static Seam s;
+    return s;
+}
+
+QMessageBox::Icon ToQt(MessageBox::Icon icon) {
+    switch (icon) {
+    case MessageBox::Icon::Information:
+        return QMessageBox::Information;
+    case MessageBox::Icon::Question:
+        return QMessageBox::Question;
+    case MessageBox::Icon::Warning:
+        return QMessageBox::Warning;
+    case MessageBox::Icon::Critical:
+        return QMessageBox::Critical;
+    case MessageBox::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+int MessageBox::Show(QWidget* parent, const QString& text, Icon icon, Buttons buttons,
+                     const QString& caption) {
+    Shown shown{caption.isEmpty() ? QString::fromUtf8(identity::kTitle) : caption, text, icon,
+                buttons, 0};
+    Seam& s = seam();
+    if (s.redirected) {
+        if (s.observer) {
+            s.observer(shown);
+        }
+        if (!s.answers.empty()) {
+            shown.answer = s.answers.front();
+            s.answers.pop_front();
+        } else {
+            shown.answer = buttons == Buttons::YesNo ? kNo : kOk;
+        }
+        s.history.push_back(shown);
+        return shown.answer;
+    }
+
+    // The label wants plain line feeds; a CR would show as a stray glyph.
+    QString shownText = text;
+    shownText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(ToQt(icon), shown.caption, shownText, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? kYes : kNo;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return kOk;
+}
+
+void MessageBox::ShowError(QWidget* parent, int number, const QString& description) {
+    Show(parent,
+         QStringLiteral("Error #") + QString::number(number) + QStringLiteral("\r\n\r\n") +
+             description,
+         Icon::Critical, Buttons::Ok);
+}
+
+void MessageBox::RedirectForTests(bool on) {
+    Seam& s = seam();
+    s.redirected = on;
+    s.answers.clear();
+    s.history.clear();
+    s.observer = nullptr;
+}
+
+bool MessageBox::Redirected() {
+    return seam().redirected;
+}
+
+void MessageBox::SetNextAnswer(int answer) {
+    seam().answers.push_back(answer);
+}
+
+void MessageBox::SetObserver(std::function<void(const Shown&)> observer) {
+    seam().observer = std::move(observer);
+}
+
+const std::vector<MessageBox::Shown>& MessageBox::History() {
+    return seam().history;
+}
+
+void MessageBox::ClearHistory() {
+    seam().history.clear();
+}
+
+} // namespace hushnote

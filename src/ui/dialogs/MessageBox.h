@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace hushnote {
+
+// The program's message boxes: caption, text, icon and buttons, answered with
+// the classic button numbers (1 OK, 6 Yes, 7 No).
+class MessageBox {
+public:
+    enum class Icon { None, Information, Question, Warning, Critical };
+    enum class Buttons { Ok, YesNo };
+
+    static constexpr int kOk = 1;
+    static constexpr int kYes = 6;
+    static constexpr int kNo = 7;
+
+    // What was shown, for tests.
+    struct Shown {
+        QString caption;
+        QString text; // as passed in, line breaks as CR LF
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        int answer = 0;
+    };
+
+    // Shows the box modal to parent (or to the application when null) and
+    // returns the button pressed. Closing a Yes/No box with Esc or its close
+    // button answers No. The caption defaults to the program's title.
+    static int Show(QWidget* parent, const QString& text, Icon icon = Icon::Information,
+                    Buttons buttons = Buttons::Ok, const QString& caption = {});
+
+    // "Error #n" + CR LF CR LF + description, with the critical icon.
+    static void ShowError(QWidget* parent, int number, const QString& description);
+
+    // Test seam. While answering is redirected, no box is shown: each one is
+    // recorded and answered with the next queued answer, or, when none is
+    // queued, with OK (Ok boxes) or No (Yes/No boxes).
+    static void RedirectForTests(bool on);
+    static bool Redirected();
+    static void SetNextAnswer(int answer);
+    // Called with each box while redirected, before it is answered; tests use
+    // it to act at the moment a box appears.
+    static void SetObserver(std::function<void(const Shown&)> observer);
+    static const std::vector<Shown>& History();
+    static void ClearHistory();
+};
+
+} // namespace hushnote

@@ -1,0 +1,218 @@
+#include "ui/dialogs/cDialog.h"
+
+#include "common/error.h"
+#include "ui/dialogs/FileDialog.h"
+
+#include <QColorDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <deque>
+#include <limits>
+
+namespace hushnote {
+namespace {
+
+constexpr int kCustomColors = 16;
+constexpr qsizetype kSavePathChars = 512;
+constexpr qsizetype kSaveNameChars = 256;
+constexpr qsizetype kOpenPathExtra = 1025;
+constexpr qsizetype kOpenNameChars = 512;
+
+struct Seam {
+    bool redirected = false;
+    std::deque<cDialog::FileAnswer> files;
+    std::deque<cDialog::ColorAnswer> colors;
+};
+
+Seam& seam() {
+    static Seam s;
+    return s;
+}
+
+// Runs the dialog, or the queued answer in its place; true when confirmed.
+bool RunFileDialog(FileDialog& dlg) {
+    Seam& s = seam();
+    if (!s.redirected) {
+        return dlg.exec() == QDialog::Accepted;
+    }
+    if (s.files.empty()) {
+        return false;
+    }
+    auto answer = std::move(s.files.front());
+    s.files.pop_front();
+    dlg.setResult(QDialog::Rejected);
+    answer(dlg);
+    return dlg.result() == QDialog::Accepted && !dlg.ChosenPath().isEmpty();
+}
+
+QString NamePart(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+void OfferDirectory(FileDialog& dlg, const std::optional<QString>& dir) {
+    if (!dir) {
+        dlg.setDirectory(QDir::currentPath());
+    } else if (!dir->isEmpty()) {
+        dlg.setDirectory(*dir);
+    }
+}
+
+ColorValue ParseColor(const QString& text, int index) {
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok);
+    if (!ok) {
+        throw Failure(13, "Type mismatch: custom colour " + std::to_string(index) + " is \"" +
+                              text.toStdString() + "\", not a number.");
+    }
+    if (v < std::numeric_limits<ColorValue>::min() || v > std::numeric_limits<ColorValue>::max()) {
+        throw Failure(kErrOverflow, "Overflow: custom colour " + std::to_string(index) + " is " +
+                                        text.toStdString() + ".");
+    }
+    return static_cast<ColorValue>(v);
+}
+
+QColor ToQColor(ColorValue c) {
+    return QColor(ColorRed(c), ColorGreen(c), ColorBlue(c));
+}
+
+ColorValue FromQColor(const QColor& c) {
+    return MakeColor(c.red(), c.green(), c.blue());
+}
+
+} // namespace
+
+QString cDialog::DefaultFilter() {
+    return QStringLiteral("All Files") + QChar(0) + QStringLiteral("*.*") + QChar(0);
+}
+
+QString cDialog::TrimBlanks(const QString& s) {
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s[begin] == QLatin1Char(' ')) {
+        ++begin;
+    }
+    while (end > begin && s[end - 1] == QLatin1Char(' ')) {
+        --end;
+    }
+    return s.mid(begin, end - begin);
+}
+
+QString cDialog::GetSaveName(QWidget* hwnd, QString& Filename,
+                             const std::optional<QString>& InitialDir, const QString& WindowTitle,
+                             const QString& FilterStr, const std::optional<QString>& DefaultExt) {
+    FileDialog dlg(hwnd, FileDialog::Kind::Save, WindowTitle);
+    dlg.SetFilterList(FilterStr);
+    OfferDirectory(dlg, InitialDir);
+    if (DefaultExt && !DefaultExt->isEmpty()) {
+        dlg.setDefaultSuffix(*DefaultExt);
+    }
+    // The name field holds at most 512 characters.
+    const QString offered = TrimBlanks(Filename.left(kSavePathChars));
+    if (!offered.isEmpty()) {
+        dlg.selectFile(offered);
+    }
+    if (!RunFileDialog(dlg)) {
+        return {};
+    }
+    const QString path = dlg.ChosenPath();
+    const QString name = NamePart(path);
+    // A choice too long for the dialog's buffers is a failed dialog.
+    if (path.size() > kSavePathChars || name.size() > kSaveNameChars) {
+        return {};
+    }
+    Filename = TrimBlanks(name);
+    return TrimBlanks(path);
+}
+
+QString cDialog::GetOpenName(QWidget* hwnd, QString& Filename,
+                             const std::optional<QString>& DefaultDir, const QString& WindowTitle,
+                             const QString& Filters, const QString& DefaultFileName) {
+    FileDialog dlg(hwnd, FileDialog::Kind::Open, WindowTitle);
+    dlg.SetFilterList(Filters);
+    OfferDirectory(dlg, DefaultDir);
+    const QString offered = TrimBlanks(DefaultFileName);
+    if (!offered.isEmpty()) {
+        dlg.selectFile(offered);
+    }
+    const bool confirmed = RunFileDialog(dlg);
+    const QString path = dlg.ChosenPath();
+    const QString name = NamePart(path);
+    if (confirmed && path.size() <= kOpenPathExtra + DefaultFileName.size() &&
+        name.size() <= kOpenNameChars) {
+        Filename = TrimBlanks(name);
+        return TrimBlanks(path);
+    }
+    Filename.clear();
+    return TrimBlanks(DefaultFileName);
+}
+
+ColorValue cDialog::PickColor() {
+    QSettings settings(QStringLiteral("Temp"), QStringLiteral("Temp"));
+    settings.beginGroup(QStringLiteral("CustomColors"));
+    ColorValue table[kCustomColors];
+    for (int i = 0; i < kCustomColors; ++i) {
+        table[i] =
+            ParseColor(settings.value(QString::number(i), QStringLiteral("0")).toString(), i);
+    }
+    for (int i = 0; i < kCustomColors; ++i) {
+        QColorDialog::setCustomColor(i, ToQColor(table[i]));
+    }
+
+    QColorDialog dlg;
+    dlg.setOption(QColorDialog::DontUseNativeDialog, true);
+    dlg.setCurrentColor(Qt::black);
+    bool confirmed = false;
+    Seam& s = seam();
+    if (!s.redirected) {
+        confirmed = dlg.exec() == QDialog::Accepted;
+    } else if (!s.colors.empty()) {
+        auto answer = std::move(s.colors.front());
+        s.colors.pop_front();
+        confirmed = answer(dlg);
+    }
+    const ColorValue result = confirmed ? FromQColor(dlg.currentColor()) : -1;
+
+    for (int i = 0; i < kCustomColors; ++i) {
+        const QColor now = QColorDialog::customColor(i);
+        // A slot the user left alone keeps its stored value, high byte and all.
+        const ColorValue value = now == ToQColor(table[i]) ? table[i] : FromQColor(now);
+        settings.setValue(QString::number(i), QString::number(value));
+    }
+    settings.endGroup();
+    settings.sync();
+    return result;
+}
+
+void cDialog::RedirectForTests(bool on) {
+    Seam& s = seam();
+    s.redirected = on;
+    s.files.clear();
+    s.colors.clear();
+}
+
+void cDialog::SetNextFileAnswer(FileAnswer answer) {
+    seam().files.push_back(std::move(answer));
+}
+
+void cDialog::AnswerNextWith(const QString& path) {
+    SetNextFileAnswer([path](FileDialog& dlg) {
+        dlg.selectFile(path);
+        dlg.accept();
+    });
+}
+
+void cDialog::CancelNext() {
+    SetNextFileAnswer([](FileDialog& dlg) { dlg.reject(); });
+}
+
+void cDialog::SetNextColorAnswer(ColorAnswer answer) {
+    seam().colors.push_back(std::move(answer));
+}
+
+int cDialog::PendingAnswers() {
+    return static_cast<int>(seam().files.size() + seam().colors.size());
+}
+
+} // namespace hushnote

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "common/color.h"
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QColorDialog;
+class QWidget;
+
+namespace hushnote {
+
+class FileDialog;
+
+// The open, save and colour dialogs behind one small object. It keeps nothing
+// between calls; the only lasting state is the colour dialog's 16 custom
+// colours in the user's settings.
+//
+// Filter lists are "description\0pattern\0..." (each item followed by a NUL).
+class cDialog {
+public:
+    static QString DefaultFilter(); // "All Files" / "*.*"
+
+    // The chosen file's full path, or "" when the user cancels. On
+    // confirmation Filename becomes the chosen name without its folder; on
+    // cancel it keeps what was passed in. The dialog refuses a folder that does
+    // not exist and asks before an existing file is replaced. InitialDir:
+    // omitted = the current folder, "" = the dialog's own choice.
+    QString GetSaveName(QWidget* hwnd, QString& Filename,
+                        const std::optional<QString>& InitialDir = std::nullopt,
+                        const QString& WindowTitle = QStringLiteral("Save File"),
+                        const QString& FilterStr = DefaultFilter(),
+                        const std::optional<QString>& DefaultExt = std::nullopt);
+
+    // The chosen file's full path. A typed name of a missing file is returned
+    // once the user agrees to create it (nothing is created). On cancel the
+    // result is DefaultFileName without surrounding blanks and Filename is "".
+    QString GetOpenName(QWidget* hwnd, QString& Filename,
+                        const std::optional<QString>& DefaultDir = std::nullopt,
+                        const QString& WindowTitle = QStringLiteral("Load File"),
+                        const QString& Filters = DefaultFilter(),
+                        const QString& DefaultFileName = QString());
+
+    // A colour as 0x00BBGGRR, or -1 when the user cancels. Starts at black
+    // with the 16 custom colours read from settings ("Temp", "CustomColors",
+    // "0".."15"; a missing key reads as 0) and writes all 16 back afterwards,
+    // cancelled or not. A stored value that is not a 32-bit number throws
+    // Failure before anything is shown.
+    ColorValue PickColor();
+
+    // Removes leading and trailing blanks (code 32 only).
+    static QString TrimBlanks(const QString& s);
+
+    // ---- Test seam -------------------------------------------------------
+    // While redirected no dialog is shown: each request builds the real
+    // dialog, hands it to the next queued answer (which may select a file and
+    // accept, inspect the title, or reject) and takes the dialog's outcome.
+    // With no answer queued the dialog counts as cancelled.
+    using FileAnswer = std::function<void(FileDialog&)>;
+    using ColorAnswer = std::function<bool(QColorDialog&)>; // true = confirmed
+    static void RedirectForTests(bool on);
+    static void SetNextFileAnswer(FileAnswer answer);
+    // Types path into the next file dialog and presses its accept button; a
+    // dialog that stays open (a refused or declined name) counts as cancelled.
+    static void AnswerNextWith(const QString& path);
+    static void CancelNext();
+    static void SetNextColorAnswer(ColorAnswer answer);
+    static int PendingAnswers();
+};
+
+} // namespace hushnote

@@ -1,0 +1,562 @@
+#include "ui/main/frmMain.h"
+
+#include "cipher/VBEncrypt.h"
+#include "common/codepage.h"
+#include "common/error.h"
+#include "hushnote/identity.h"
+#include "ui/about/frmAbout.h"
+#include "ui/dialogs/MessageBox.h"
+#include "ui/dialogs/cDialog.h"
+#include "ui/main/AppIcon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
+#include <new>
+
+namespace hushnote {
+namespace {
+
+// The design is laid out in twips; 15 of them make one pixel at 96 dpi. Qt
+// scales the pixels on high-density screens.
+constexpr int Px(int twips) {
+    return twips / 15;
+}
+
+// Only probes whether the native library can be used; nothing is ever secured
+// with it.
+constexpr std::string_view kProbeKey = "~";
+
+// Every password character shows as "*", whatever the style's own choice.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_LineEdit_PasswordCharacter) {
+            return '*';
+        }
+        if (hint == QStyle::SH_LineEdit_PasswordMaskDelay) {
+            return 0;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+QString FileFilter() {
+    return QStringLiteral("All Files (*.*)") + QChar(0) + QStringLiteral("*.*") + QChar(0);
+}
+
+std::filesystem::path ToPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+std::string ToCodes(const QString& text) {
+    return codepage::Utf16ToCodes(text.toStdU16String());
+}
+
+QString FromCodes(const std::string& codes) {
+    return QString::fromStdU16String(codepage::CodesToUtf16(codes));
+}
+
+} // namespace
+
+void MsgTextBox::keyPressEvent(QKeyEvent* e) {
+    // Ctrl+A selects the whole message.
+    if (e->matches(QKeySequence::SelectAll) ||
+        (e->key() == Qt::Key_A && (e->modifiers() & Qt::ControlModifier))) {
+        QTextCursor c(document());
+        c.select(QTextCursor::Document);
+        setTextCursor(c);
+        e->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(e);
+}
+
+frmMain::frmMain(std::filesystem::path libraryFolder, QWidget* parent)
+    : QMainWindow(parent), libraryFolder_(std::move(libraryFolder)) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromUtf8(identity::kTitle));
+    // Fixed border: minimise and close, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    const QIcon icon = AppIcon();
+    setWindowIcon(icon);
+    if (QApplication::windowIcon().isNull() ||
+        QApplication::windowIcon().availableSizes().isEmpty()) {
+        // Other windows of the program (the About window) show it too.
+        QApplication::setWindowIcon(icon);
+    }
+    CreateControls();
+    CreateMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::CreateControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(Px(5220), Px(3510));
+    setCentralWidget(client);
+
+    // Creation order of the design; the tab order is set below.
+    cmdDeSecure = new QPushButton(QStringLiteral("&De-Secure"), client);
+    cmdDeSecure->setObjectName(QStringLiteral("cmdDeSecure"));
+    cmdDeSecure->setGeometry(Px(3210), Px(2730), Px(960), Px(405));
+
+    Command1 = new QPushButton(QStringLiteral("&Copy Text"), client);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setGeometry(Px(4230), Px(2730), Px(960), Px(405));
+
+    txtPassword = new QLineEdit(client);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setGeometry(Px(60), Px(2850), Px(2100), Px(285));
+    auto* starStyle = new StarPasswordStyle;
+    starStyle->setParent(txtPassword);
+    txtPassword->setStyle(starStyle);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    // No input method: it would see the password in clear.
+    txtPassword->setAttribute(Qt::WA_InputMethodEnabled, false);
+    txtPassword->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
+                                     Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+
+    cmdSecure = new QPushButton(QStringLiteral("&Secure"), client);
+    cmdSecure->setObjectName(QStringLiteral("cmdSecure"));
+    cmdSecure->setGeometry(Px(2220), Px(2730), Px(930), Px(405));
+
+    txtMsg = new MsgTextBox(client);
+    txtMsg->setObjectName(QStringLiteral("txtMsg"));
+    txtMsg->setGeometry(Px(30), Px(15), Px(5190), Px(2580));
+    txtMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtMsg->setTabChangesFocus(true);
+
+    lblMode = new QLabel(client);
+    lblMode->setObjectName(QStringLiteral("lblMode"));
+    lblMode->setGeometry(Px(4650), Px(3210), Px(570), Px(270));
+    lblMode->setAlignment(Qt::AlignCenter);
+    lblMode->setAutoFillBackground(true);
+    QFont modeFont = lblMode->font();
+    modeFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                          modeFont.family()});
+    modeFont.setPointSizeF(8.25);
+    modeFont.setBold(true);
+    lblMode->setFont(modeFont);
+
+    lblStatus = new QLabel(client);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    lblStatus->setGeometry(Px(15), Px(3210), Px(4590), Px(270));
+    lblStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    lblStatus->setTextFormat(Qt::PlainText);
+
+    Label1 = new QLabel(QStringLiteral("&Password:"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(Px(105), Px(2625), Px(780), Px(195));
+    Label1->setBuddy(txtPassword);
+
+    for (QPushButton* b : {cmdSecure, cmdDeSecure, Command1}) {
+        // No default or cancel button: Enter and Esc start nothing.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    ArrangeBottomRow();
+
+    setTabOrder(txtMsg, txtPassword);
+    setTabOrder(txtPassword, cmdSecure);
+    setTabOrder(cmdSecure, cmdDeSecure);
+    setTabOrder(cmdDeSecure, Command1);
+
+    txtMsg->setAccessibleName(QStringLiteral("Message"));
+    txtPassword->setAccessibleName(QStringLiteral("Password"));
+    cmdSecure->setAccessibleName(QStringLiteral("Secure"));
+    cmdDeSecure->setAccessibleName(QStringLiteral("De-Secure"));
+    Command1->setAccessibleName(QStringLiteral("Copy Text"));
+    lblStatus->setAccessibleName(QStringLiteral("Status"));
+    lblMode->setAccessibleName(QStringLiteral("Cipher mode"));
+    Label1->setAccessibleName(QStringLiteral("Password"));
+
+    connect(cmdSecure, &QPushButton::clicked, this,
+            [this] { Guarded([this] { cmdSecure_Click(); }); });
+    connect(cmdDeSecure, &QPushButton::clicked, this,
+            [this] { Guarded([this] { cmdDeSecure_Click(); }); });
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { Guarded([this] { Command1_Click(); }); });
+
+    txtMsg->setFocus();
+}
+
+void frmMain::ArrangeBottomRow() {
+    // The design's sizes suit an 8-point font. With a larger desktop font the
+    // buttons and the caption grow to fit their text, the three buttons stay
+    // right-aligned under the message box, and the password box gives up the
+    // width they need.
+    constexpr int kGap = Px(60);
+    const int right = Px(30) + Px(5190);
+    int x = right;
+    QPushButton* buttons[] = {Command1, cmdDeSecure, cmdSecure};
+    const int designWidths[] = {Px(960), Px(960), Px(930)};
+    for (int i = 0; i < 3; ++i) {
+        QPushButton* b = buttons[i];
+        const int textWidth =
+            b->fontMetrics().horizontalAdvance(b->text().remove(QLatin1Char('&')));
+        const int w = std::max(designWidths[i], textWidth + 12);
+        x -= w;
+        b->setGeometry(x, Px(2730), w, Px(405));
+        x -= kGap;
+    }
+    const int boxLeft = Px(60);
+    const int boxHeight = std::max(Px(285), txtPassword->fontMetrics().height() + 4);
+    const int boxBottom = Px(2850) + Px(285);
+    txtPassword->setGeometry(boxLeft, boxBottom - boxHeight, x - boxLeft, boxHeight);
+
+    const QSize caption = Label1->sizeHint();
+    const int captionHeight = std::max(Px(195), caption.height());
+    Label1->setGeometry(Px(105), std::min(Px(2625), boxBottom - boxHeight - captionHeight),
+                        std::max(Px(780), caption.width() + 2), captionHeight);
+}
+
+void frmMain::CreateMenus() {
+    mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    auto addFileItem = [this](int index, const QString& caption) {
+        QAction* a = mnuFile->addAction(caption);
+        a->setObjectName(QStringLiteral("mnuFileItem_%1").arg(index));
+        connect(a, &QAction::triggered, this, [this, index] { mnuFileItem_Click(index); });
+        return a;
+    };
+    mnuSecureFile = addFileItem(0, QStringLiteral("&Secure File..."));
+    mnuDeSecureFile = addFileItem(1, QStringLiteral("&De-Secure File..."));
+    QAction* separator = mnuFile->addSeparator();
+    separator->setObjectName(QStringLiteral("mnuFileItem_2"));
+    addFileItem(10, QStringLiteral("E&xit"));
+
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    QAction* about = mnuHelp->addAction(QStringLiteral("&About Hushnote..."));
+    about->setObjectName(QStringLiteral("mnuHelpItem_0"));
+    connect(about, &QAction::triggered, this, [this] { mnuHelpItem_Click(0); });
+}
+
+void frmMain::Form_Load() {
+    setWindowTitle(QString::fromUtf8(identity::kTitle) + QStringLiteral(" v") +
+                   QString::fromStdString(identity::ShortVersion()));
+    CCipher probe(this, libraryFolder_);
+    SetMode(probe.Initilize(kProbeKey, 0));
+}
+
+void frmMain::SetMode(std::int16_t mode) {
+    QPalette pal = lblMode->palette();
+    pal.setColor(QPalette::WindowText, pal.color(QPalette::HighlightedText));
+    if (mode == 0) {
+        pal.setColor(QPalette::Window, QColor(0, 0, 128));
+        lblMode->setPalette(pal);
+        lblMode->setText(QStringLiteral("DLL"));
+        lblMode->setToolTip(QStringLiteral("DLL Fast Mode"));
+    } else {
+        pal.setColor(QPalette::Window, QColor(128, 0, 0));
+        lblMode->setPalette(pal);
+        lblMode->setText(QStringLiteral("VB"));
+        lblMode->setToolTip(QStringLiteral("Missing FNCryptLib.DLL - Using VB Slow Mode"));
+    }
+}
+
+void frmMain::SetMsg(const QString& message) {
+    lblStatus->setText(QLatin1Char(' ') + message);
+    // A file reports every 4 KiB; painting each report would cost more than
+    // the ciphering. The label already holds the latest text, and the next
+    // pass of the event loop paints it.
+    if (!lastPump_.isValid() || lastPump_.elapsed() >= 20) {
+        QCoreApplication::processEvents();
+        lastPump_.start();
+    }
+}
+
+void frmMain::SetSecureMsg() {
+    SetMsg(QStringLiteral(" Securing Text..."));
+}
+
+void frmMain::SetDeSecureMsg() {
+    SetMsg(QStringLiteral(" De-Securing Text..."));
+}
+
+QString frmMain::MessageText() const {
+    // Raw text: toPlainText() would turn a no-break space into a space.
+    QString text = txtMsg->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+void frmMain::SetMessageText(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Through a cursor, not setPlainText: the box's undo history keeps the
+    // previous text, so Ctrl+Z brings it back.
+    QTextCursor c(txtMsg->document());
+    c.beginEditBlock();
+    c.select(QTextCursor::Document);
+    c.removeSelectedText();
+    c.insertText(shown);
+    c.endEditBlock();
+    QTextCursor start(txtMsg->document());
+    txtMsg->setTextCursor(start);
+}
+
+void frmMain::Guarded(const std::function<void()>& command) {
+    int number = 0;
+    QString description;
+    try {
+        command();
+        return;
+    } catch (const Failure& f) {
+        number = f.number();
+        description = QString::fromStdString(f.description());
+    } catch (const std::bad_alloc&) {
+        number = kErrOutOfMemory;
+        description = QStringLiteral("Out of memory");
+    } catch (const std::exception& e) {
+        number = 51;
+        description = QStringLiteral("Internal error: ") + QString::fromUtf8(e.what());
+    }
+    // The boxes keep their text: nothing the user typed is lost.
+    lblStatus->clear();
+    MessageBox::ShowError(this, number, description);
+}
+
+void frmMain::cmdSecure_Click() {
+    if (fileOperation_) {
+        return;
+    }
+    const QString message = MessageText();
+    if (message.isEmpty()) {
+        if (MessageBox::Show(this, QStringLiteral("No message to secure.\r\n\r\nSecure a File?"),
+                             MessageBox::Icon::Information,
+                             MessageBox::Buttons::YesNo) == MessageBox::kNo) {
+            txtMsg->setFocus();
+        } else {
+            DoSecureFile();
+        }
+        return;
+    }
+    if (txtPassword->text().isEmpty()) {
+        MessageBox::Show(this, QStringLiteral("Password is blank."));
+        txtPassword->setFocus();
+        return;
+    }
+    if (message.size() > kMessageLimit) {
+        MessageBox::Show(this, QStringLiteral("Message limit is 20,000 characters."));
+        return;
+    }
+    SetSecureMsg();
+    const std::string secured =
+        VBEncrypt::SecureMessage(ToCodes(message), ToCodes(txtPassword->text()));
+    txtPassword->clear();
+    lblStatus->clear();
+    SetMessageText(FromCodes(secured));
+    txtMsg->setFocus();
+}
+
+void frmMain::cmdDeSecure_Click() {
+    if (fileOperation_) {
+        return;
+    }
+    QString text = MessageText();
+    if (text.isEmpty()) {
+        if (MessageBox::Show(
+                this, QStringLiteral("No message to de-secure.\r\n\r\nDe-Secure a File?"),
+                MessageBox::Icon::Information, MessageBox::Buttons::YesNo) == MessageBox::kNo) {
+            txtMsg->setFocus();
+        } else {
+            DoDeSecureFile();
+        }
+        return;
+    }
+    if (txtPassword->text().isEmpty()) {
+        MessageBox::Show(this, QStringLiteral("Password is blank."));
+        txtPassword->setFocus();
+        return;
+    }
+    // Joins secured text that a mail program or the user broke into lines.
+    text.remove(QStringLiteral("\r\n"));
+    SetDeSecureMsg();
+    const std::string result =
+        VBEncrypt::DeSecureMessage(ToCodes(text), ToCodes(txtPassword->text()));
+    txtPassword->clear();
+    SetMessageText(FromCodes(result));
+    lblStatus->clear();
+    txtMsg->setFocus();
+}
+
+void frmMain::Command1_Click() {
+    // The clipboard gets the platform's own line breaks.
+    QGuiApplication::clipboard()->setText(txtMsg->toPlainText());
+    MessageBox::Show(this, QStringLiteral("Text copied to clipboard."));
+}
+
+void frmMain::mnuFileItem_Click(int index) {
+    switch (index) {
+    case 0:
+        Guarded([this] { DoSecureFile(); });
+        break;
+    case 1:
+        Guarded([this] { DoDeSecureFile(); });
+        break;
+    case 10:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::mnuHelpItem_Click(int index) {
+    if (index == 0) {
+        ShowAboutWindow();
+    }
+}
+
+void frmMain::DoSecureFile() {
+    RunFileCommand(true);
+}
+
+void frmMain::DoDeSecureFile() {
+    RunFileCommand(false);
+}
+
+void frmMain::RunFileCommand(bool securing) {
+    if (fileOperation_) {
+        return;
+    }
+    if (txtPassword->text().isEmpty()) {
+        MessageBox::Show(this, QStringLiteral("Password is blank."));
+        txtPassword->setFocus();
+        return;
+    }
+    cDialog dialog;
+    QString name;
+    const QString infile = dialog.GetOpenName(this, name, QString(),
+                                              securing ? QStringLiteral("Secure File")
+                                                       : QStringLiteral("Secured File"),
+                                              FileFilter(), QString());
+    if (infile.isEmpty()) {
+        return;
+    }
+    name.clear();
+    const QString outfile =
+        dialog.GetSaveName(this, name, QString(),
+                           securing ? QStringLiteral("Save Secured File As...")
+                                    : QStringLiteral("Save De-Secured File As..."),
+                           FileFilter(), QString());
+    if (outfile.isEmpty()) {
+        return;
+    }
+    lblStatus->setText(securing ? QStringLiteral(" Securing File...")
+                                : QStringLiteral(" De-Securing File..."));
+    const std::string password = ToCodes(txtPassword->text());
+
+    // One cipher operation at a time: the progress reports let the user reach
+    // the window while the file runs.
+    fileOperation_ = true;
+    SetCipherCommandsEnabled(false);
+    lastPump_.invalidate();
+    std::int16_t result = 0;
+    bool cancelled = false;
+    try {
+        CCipher cipher(this, libraryFolder_);
+        result = securing ? cipher.SecureFile(ToPath(infile), ToPath(outfile), password)
+                          : cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password);
+    } catch (const Failure& f) {
+        fileOperation_ = false;
+        SetCipherCommandsEnabled(true);
+        cancelled = closeRequested_ && f.number() == kErrCancelled;
+        if (!cancelled) {
+            throw;
+        }
+    } catch (...) {
+        fileOperation_ = false;
+        SetCipherCommandsEnabled(true);
+        throw;
+    }
+    fileOperation_ = false;
+    SetCipherCommandsEnabled(true);
+    if (cancelled) {
+        // The window was closed while the file ran: the operation stopped
+        // and left nothing behind; now close for real.
+        closeRequested_ = false;
+        lblStatus->clear();
+        close();
+        return;
+    }
+    if (result == 1) {
+        MessageBox::Show(
+            this,
+            QStringLiteral("\"") + infile +
+                QStringLiteral("\" is not a secured file.\r\n\r\nNothing was written."),
+            MessageBox::Icon::Warning);
+    }
+    lblStatus->clear();
+    txtPassword->clear();
+}
+
+void frmMain::SetCipherCommandsEnabled(bool enabled) {
+    cmdSecure->setEnabled(enabled);
+    cmdDeSecure->setEnabled(enabled);
+    mnuSecureFile->setEnabled(enabled);
+    mnuDeSecureFile->setEnabled(enabled);
+}
+
+void frmMain::ShowLibraryError(const std::string& text) {
+    MessageBox::Show(isVisible() ? this : nullptr, QString::fromStdString(text),
+                     MessageBox::Icon::None, MessageBox::Buttons::Ok);
+}
+
+bool frmMain::ReportProgress(std::int64_t remaining, std::int64_t /*total*/) {
+    SetMsg(QStringLiteral("Bytes Left: ") + QLocale().toString(static_cast<qlonglong>(remaining)));
+    return !closeRequested_;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (fileOperation_) {
+        // Stop the running file first; it closes the window when it has
+        // cleaned up.
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!centred_) {
+        centred_ = true;
+        if (QScreen* s = screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(s->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+}
+
+} // namespace hushnote

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "cipher/CCipher.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace hushnote {
+
+// The message box. Its text is seen by the program with CR LF line breaks
+// (see frmMain::MessageText).
+class MsgTextBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+// The main window: message box, password box, the three commands, status line,
+// cipher-mode indicator and the File and Help menus.
+class frmMain : public QMainWindow, public CipherEvents {
+    Q_OBJECT
+public:
+    // libraryFolder: where the native cipher library is looked for (the
+    // program's own folder; tests point it elsewhere).
+    explicit frmMain(std::filesystem::path libraryFolder = ProgramFolder(),
+                     QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // " " + message in the status line, then pending events run. Called for
+    // every piece of a file, so the window is repainted at most about every
+    // 20 ms; the label always holds the latest text.
+    void SetMsg(const QString& message);
+    void SetSecureMsg();
+    void SetDeSecureMsg();
+    void DoSecureFile();
+    void DoDeSecureFile();
+
+    // The message box's text with CR LF line breaks, and setting it from such
+    // text (a CR or LF on its own also shows as a line break). Setting it is
+    // one step of the box's undo history.
+    QString MessageText() const;
+    void SetMessageText(const QString& text);
+
+    bool FileOperationRunning() const { return fileOperation_; }
+
+    // Menu dispatch by index, as the menus call it.
+    void mnuFileItem_Click(int index);
+    void mnuHelpItem_Click(int index);
+
+    // CipherEvents
+    void ShowLibraryError(const std::string& text) override;
+    bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
+
+    static constexpr int kMessageLimit = 20000;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void ArrangeBottomRow();
+    void Form_Load();
+    void SetMode(std::int16_t mode);
+
+    void cmdSecure_Click();
+    void cmdDeSecure_Click();
+    void Command1_Click();
+
+    // Runs a command; a failure reaching it is shown, never ends the program.
+    void Guarded(const std::function<void()>& command);
+    void RunFileCommand(bool securing);
+    void SetCipherCommandsEnabled(bool enabled);
+
+    std::filesystem::path libraryFolder_;
+
+    MsgTextBox* txtMsg = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QPushButton* cmdSecure = nullptr;
+    QPushButton* cmdDeSecure = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* lblStatus = nullptr;
+    QLabel* lblMode = nullptr;
+    QLabel* Label1 = nullptr;
+    QMenu* mnuFile = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuSecureFile = nullptr;
+    QAction* mnuDeSecureFile = nullptr;
+
+    bool fileOperation_ = false;
+    bool closeRequested_ = false;
+    bool centred_ = false;
+    QElapsedTimer lastPump_;
+};
+
+} // namespace hushnote
