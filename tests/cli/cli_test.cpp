@@ -361,6 +361,17 @@ TEST_F(Cli, NotSecuredTextExitsWithOne) {
     }
 }
 
+TEST_F(Cli, BodyThatDoesNotDecodeIsNotSecuredText) {
+    // A sound header followed by a character no secured text holds: the
+    // decoder gives nothing, which must not pass for an empty message.
+    const std::string secured = VBEncrypt::SecureMessage("hello", kPassword);
+    const auto r = Run({"desecure-text", "--password-file", Pw()},
+                       secured.substr(0, 8) + "\xC3\xA9" + secured.substr(9));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "hushnote-cli: not secured text\n");
+}
+
 TEST_F(Cli, EmptyMessageIsRefused) {
     auto r = Run({"secure-text", "--password-file", Pw()}, "");
     EXPECT_EQ(r.status, 2);
