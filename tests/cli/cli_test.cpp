@@ -542,6 +542,48 @@ TEST_F(Cli, OversizedInputFailsAndLeavesTheOldOutput) {
     EXPECT_EQ(ReadFile(dir / "existing"), "old");
 }
 
+TEST_F(Cli, InterruptStopsAndLeavesNothingBehind) {
+    {
+        std::mt19937 rng(3);
+        WriteFile(dir / "plain", test::RandomBytes(rng, 16777215));
+    }
+    WriteFile(dir / "existing", "old");
+    const std::size_t before = dir.Count();
+    std::vector<std::string> all{kCli,
+                                 "secure-file",
+                                 "--mode",
+                                 "builtin",
+                                 "--password-file",
+                                 Pw(),
+                                 (dir / "plain").string(),
+                                 (dir / "existing").string()};
+    std::vector<char*> argv;
+    for (auto& a : all) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        const int n = open("/dev/null", O_RDWR);
+        dup2(n, 0);
+        dup2(n, 1);
+        dup2(n, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    usleep(30000);
+    kill(pid, SIGINT);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    if (WIFEXITED(st) && WEXITSTATUS(st) == 0) {
+        GTEST_SKIP() << "finished before the interrupt arrived";
+    }
+    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGINT);
+    EXPECT_EQ(ReadFile(dir / "existing"), "old");
+    EXPECT_EQ(dir.Count(), before); // no temporary file left
+}
+
 // ---- The library
 
 TEST_F(Cli, LibraryModeWithoutTheLibraryFails) {
