@@ -18,6 +18,23 @@ void StoreLe32(std::uint8_t* p, std::uint32_t v) {
     }
 }
 
+std::uint64_t ByteSwap64(std::uint64_t v) {
+#if defined(__GNUC__)
+    return __builtin_bswap64(v);
+#else
+    v = (v & 0x00FF00FF00FF00FFull) << 8 | (v >> 8 & 0x00FF00FF00FF00FFull);
+    v = (v & 0x0000FFFF0000FFFFull) << 16 | (v >> 16 & 0x0000FFFF0000FFFFull);
+    return v << 32 | v >> 32;
+#endif
+}
+
+void StoreBe64(std::uint8_t* p, std::uint64_t v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        v = ByteSwap64(v);
+    }
+    std::memcpy(p, &v, 8);
+}
+
 // The four characters of one group of three bytes, first character in the
 // lowest byte. Each 6-bit value gets 63 added; no value exceeds 63 + 63, so the
 // addition never carries into the next character.
@@ -60,20 +77,41 @@ constexpr DecodeTables MakeDecodeTables() {
 
 constexpr DecodeTables kDecode = MakeDecodeTables();
 
+// The two characters of every 12-bit value, first character first.
+struct PairTable {
+    std::uint8_t pair[4096][2];
+};
+
+constexpr PairTable MakePairTable() {
+    PairTable t{};
+    for (unsigned v = 0; v < 4096; ++v) {
+        t.pair[v][0] = static_cast<std::uint8_t>((v >> 6) + 63);
+        t.pair[v][1] = static_cast<std::uint8_t>((v & 63) + 63);
+    }
+    return t;
+}
+
+constexpr PairTable kPairs = MakePairTable();
+
 } // namespace
 
 std::size_t EncodePortable(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
     std::uint8_t* const start = out;
-    while (n >= 12) {
-        StoreLe32(out, EncodeGroup(in[0], in[1], in[2]));
-        StoreLe32(out + 4, EncodeGroup(in[3], in[4], in[5]));
-        StoreLe32(out + 8, EncodeGroup(in[6], in[7], in[8]));
-        StoreLe32(out + 12, EncodeGroup(in[9], in[10], in[11]));
-        in += 12;
-        out += 16;
-        n -= 12;
+    // Two groups at a time: 48 bits, four 12-bit halves looked up as pairs of
+    // characters.
+    while (n >= 6) {
+        const std::uint64_t v = std::uint64_t{in[0]} << 40 | std::uint64_t{in[1]} << 32 |
+                                std::uint64_t{in[2]} << 24 | std::uint64_t{in[3]} << 16 |
+                                std::uint64_t{in[4]} << 8 | std::uint64_t{in[5]};
+        std::memcpy(out, kPairs.pair[v >> 36], 2);
+        std::memcpy(out + 2, kPairs.pair[(v >> 24) & 4095], 2);
+        std::memcpy(out + 4, kPairs.pair[(v >> 12) & 4095], 2);
+        std::memcpy(out + 6, kPairs.pair[v & 4095], 2);
+        in += 6;
+        out += 8;
+        n -= 6;
     }
-    while (n >= 3) {
+    if (n >= 3) {
         StoreLe32(out, EncodeGroup(in[0], in[1], in[2]));
         in += 3;
         out += 4;
@@ -91,10 +129,23 @@ std::size_t EncodePortable(const std::uint8_t* in, std::size_t n, std::uint8_t* 
 std::size_t DecodePortable(const std::uint8_t* in, std::size_t m, std::uint8_t* out) {
     const std::size_t groups = m / 4;
     std::uint32_t bad = 0;
-    for (std::size_t g = 0; g < groups; ++g) {
+    auto group = [&](const std::uint8_t* c) -> std::uint64_t {
         const std::uint32_t v =
-            kDecode.t0[in[0]] | kDecode.t1[in[1]] | kDecode.t2[in[2]] | kDecode.t3[in[3]];
+            kDecode.t0[c[0]] | kDecode.t1[c[1]] | kDecode.t2[c[2]] | kDecode.t3[c[3]];
         bad |= v;
+        return v & 0xFFFFFF;
+    };
+    std::size_t g = 0;
+    // Two groups make 6 bytes, stored as one 8-byte word while at least one
+    // more group follows, so the store stays inside the decoded length.
+    for (; g + 3 <= groups; g += 2) {
+        const std::uint64_t w = (group(in) << 24 | group(in + 4)) << 16;
+        StoreBe64(out, w);
+        in += 8;
+        out += 6;
+    }
+    for (; g < groups; ++g) {
+        const std::uint64_t v = group(in);
         out[0] = static_cast<std::uint8_t>(v >> 16);
         out[1] = static_cast<std::uint8_t>(v >> 8);
         out[2] = static_cast<std::uint8_t>(v);

@@ -152,6 +152,10 @@ protected:
         ExactBuffer out(text.size());
         const std::size_t count = GetParam().decode(in.data(), text.size(), out.data.get());
         EXPECT_LE(count, out.size);
+        // Past the whole groups' bytes nothing is written, failure or not.
+        for (std::size_t k = text.size() / 4 * 3; k < out.size; ++k) {
+            EXPECT_EQ(out.data[k], ' ') << "written past the decoded length at " << k;
+        }
         if (countOut != nullptr) {
             *countOut = count;
         }
