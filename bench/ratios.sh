@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs hushnote_bench once and prints, for every size, each implementation's
+# Runs hushnote_bench (three repetitions, one process) and prints, for every size, each implementation's
 # speed as a multiple of OpenSSL's in the same run (RC4(), EVP_EncodeBlock,
 # EVP_DecodeBlock), and the built-in engine's throughput in MB/s.
 # Usage: bench/ratios.sh [path/to/hushnote_bench] [extra benchmark flags...]
@@ -18,18 +18,23 @@ fi
 
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
-"$bench" --benchmark_format=json "$@" >"$json"
+# Three repetitions, medians only: the machine may be busy with other work.
+"$bench" --benchmark_format=json --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true "$@" >"$json"
 
 python3 - "$json" <<'PY'
 import json, sys
 
 data = json.load(open(sys.argv[1]))
 rate = {}
+# With repetitions, the median of each benchmark; otherwise its one run.
 for b in data["benchmarks"]:
-    if b.get("run_type", "iteration") != "iteration":
+    if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
         continue
-    group, impl, size = b["name"].split("/")
-    rate[(group, impl, int(size))] = b["bytes_per_second"]
+    group, impl, size = b["run_name"].split("/")
+    key = (group, impl, int(size))
+    if b.get("run_type") == "aggregate" or key not in rate:
+        rate[key] = b["bytes_per_second"]
 
 print("built-in engine (VBEncrypt), MB/s (10^6 bytes/s):")
 for (group, impl, size), r in sorted(rate.items()):

@@ -28,6 +28,19 @@ std::uint64_t ByteSwap64(std::uint64_t v) {
 #endif
 }
 
+std::uint64_t LoadBe64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        v = ByteSwap64(v);
+    }
+    return v;
+}
+
+void StoreNative64(std::uint8_t* p, std::uint64_t v) {
+    std::memcpy(p, &v, 8);
+}
+
 void StoreBe64(std::uint8_t* p, std::uint64_t v) {
     if constexpr (std::endian::native == std::endian::little) {
         v = ByteSwap64(v);
@@ -77,18 +90,29 @@ constexpr DecodeTables MakeDecodeTables() {
 
 constexpr DecodeTables kDecode = MakeDecodeTables();
 
-// The two characters of every 12-bit value, first character first.
+// The two characters of every 12-bit value, as they lie in memory when read
+// as one 16-bit number.
 struct PairTable {
-    std::uint8_t pair[4096][2];
+    std::uint16_t pair[4096];
 };
 
 constexpr PairTable MakePairTable() {
     PairTable t{};
     for (unsigned v = 0; v < 4096; ++v) {
-        t.pair[v][0] = static_cast<std::uint8_t>((v >> 6) + 63);
-        t.pair[v][1] = static_cast<std::uint8_t>((v & 63) + 63);
+        const unsigned first = (v >> 6) + 63, second = (v & 63) + 63;
+        t.pair[v] = static_cast<std::uint16_t>(
+            std::endian::native == std::endian::little ? first | second << 8 : first << 8 | second);
     }
     return t;
+}
+
+// Four pairs of characters, in order, as one 64-bit number in memory order.
+std::uint64_t Chars8(std::uint64_t a, std::uint64_t b, std::uint64_t c, std::uint64_t d) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return a | b << 16 | c << 32 | d << 48;
+    } else {
+        return a << 48 | b << 32 | c << 16 | d;
+    }
 }
 
 constexpr PairTable kPairs = MakePairTable();
@@ -97,21 +121,18 @@ constexpr PairTable kPairs = MakePairTable();
 
 std::size_t EncodePortable(const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
     std::uint8_t* const start = out;
-    // Two groups at a time: 48 bits, four 12-bit halves looked up as pairs of
-    // characters.
-    while (n >= 6) {
-        const std::uint64_t v = std::uint64_t{in[0]} << 40 | std::uint64_t{in[1]} << 32 |
-                                std::uint64_t{in[2]} << 24 | std::uint64_t{in[3]} << 16 |
-                                std::uint64_t{in[4]} << 8 | std::uint64_t{in[5]};
-        std::memcpy(out, kPairs.pair[v >> 36], 2);
-        std::memcpy(out + 2, kPairs.pair[(v >> 24) & 4095], 2);
-        std::memcpy(out + 4, kPairs.pair[(v >> 12) & 4095], 2);
-        std::memcpy(out + 6, kPairs.pair[v & 4095], 2);
+    // Two groups at a time: 48 bits read as one 8-byte word (so the loop stops
+    // while 8 bytes are left), cut into four 12-bit halves that are looked up
+    // as pairs of characters and written as one 8-byte word.
+    while (n >= 8) {
+        const std::uint64_t v = LoadBe64(in) >> 16;
+        StoreNative64(out, Chars8(kPairs.pair[v >> 36], kPairs.pair[(v >> 24) & 4095],
+                                  kPairs.pair[(v >> 12) & 4095], kPairs.pair[v & 4095]));
         in += 6;
         out += 8;
         n -= 6;
     }
-    if (n >= 3) {
+    while (n >= 3) {
         StoreLe32(out, EncodeGroup(in[0], in[1], in[2]));
         in += 3;
         out += 4;
