@@ -167,6 +167,9 @@ void frmMain::CreateControls() {
     lblStatus->setGeometry(Px(15), Px(3210), Px(4590), Px(270));
     lblStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lblStatus->setTextFormat(Qt::PlainText);
+    statusFlush_.setSingleShot(true);
+    statusFlush_.setInterval(kRepaintMs);
+    connect(&statusFlush_, &QTimer::timeout, this, &frmMain::FlushStatus);
 
     Label1 = new QLabel(QStringLiteral("&Password:"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -280,14 +283,37 @@ void frmMain::SetMode(std::int16_t mode) {
 }
 
 void frmMain::SetMsg(const QString& message) {
-    lblStatus->setText(QLatin1Char(' ') + message);
-    // A file reports every 4 KiB; painting each report would cost more than
-    // the ciphering. The label already holds the latest text, and the next
-    // pass of the event loop paints it.
-    if (!lastPump_.isValid() || lastPump_.elapsed() >= 20) {
+    // A file reports every 4 KiB; setting and painting the label for each
+    // report would cost more than the ciphering. So the label is set and the
+    // window repainted at most every 20 ms; a report that comes sooner waits
+    // for the flush timer, which shows the latest one.
+    pendingStatus_ = QLatin1Char(' ') + message;
+    if (!lastPump_.isValid() || lastPump_.elapsed() >= kRepaintMs) {
+        FlushStatus();
         QCoreApplication::processEvents();
         lastPump_.start();
+    } else if (!statusFlush_.isActive()) {
+        statusFlush_.start();
     }
+}
+
+void frmMain::FlushStatus() {
+    statusFlush_.stop();
+    if (pendingStatus_) {
+        lblStatus->setText(*pendingStatus_);
+        pendingStatus_.reset();
+    }
+}
+
+void frmMain::SetStatus(const QString& text) {
+    // A direct write wins over a report still waiting to be shown.
+    statusFlush_.stop();
+    pendingStatus_.reset();
+    lblStatus->setText(text);
+}
+
+QString frmMain::StatusText() const {
+    return pendingStatus_ ? *pendingStatus_ : lblStatus->text();
 }
 
 void frmMain::SetSecureMsg() {
@@ -340,7 +366,7 @@ void frmMain::Guarded(const std::function<void()>& command) {
         description = QStringLiteral("Internal error: ") + QString::fromUtf8(e.what());
     }
     // The boxes keep their text: nothing the user typed is lost.
-    lblStatus->clear();
+    SetStatus(QString());
     MessageBox::ShowError(this, number, description);
 }
 
@@ -372,7 +398,7 @@ void frmMain::cmdSecure_Click() {
     const std::string secured =
         VBEncrypt::SecureMessage(ToCodes(message), ToCodes(txtPassword->text()));
     txtPassword->clear();
-    lblStatus->clear();
+    SetStatus(QString());
     SetMessageText(FromCodes(secured));
     txtMsg->setFocus();
 }
@@ -404,7 +430,7 @@ void frmMain::cmdDeSecure_Click() {
         VBEncrypt::DeSecureMessage(ToCodes(text), ToCodes(txtPassword->text()));
     txtPassword->clear();
     SetMessageText(FromCodes(result));
-    lblStatus->clear();
+    SetStatus(QString());
     txtMsg->setFocus();
 }
 
@@ -471,8 +497,8 @@ void frmMain::RunFileCommand(bool securing) {
     if (outfile.isEmpty()) {
         return;
     }
-    lblStatus->setText(securing ? QStringLiteral(" Securing File...")
-                                : QStringLiteral(" De-Securing File..."));
+    SetStatus(securing ? QStringLiteral(" Securing File...")
+                       : QStringLiteral(" De-Securing File..."));
     const std::string password = ToCodes(txtPassword->text());
 
     // One cipher operation at a time: the progress reports let the user reach
@@ -504,7 +530,7 @@ void frmMain::RunFileCommand(bool securing) {
         // The window was closed while the file ran: the operation stopped
         // and left nothing behind; now close for real.
         closeRequested_ = false;
-        lblStatus->clear();
+        SetStatus(QString());
         close();
         return;
     }
@@ -515,7 +541,7 @@ void frmMain::RunFileCommand(bool securing) {
                 QStringLiteral("\" is not a secured file.\r\n\r\nNothing was written."),
             MessageBox::Icon::Warning);
     }
-    lblStatus->clear();
+    SetStatus(QString());
     txtPassword->clear();
 }
 

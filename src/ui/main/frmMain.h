@@ -5,10 +5,12 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -57,6 +59,10 @@ public:
 
     bool FileOperationRunning() const { return fileOperation_; }
 
+    // The status line's latest text, also when it is still waiting to be
+    // painted.
+    QString StatusText() const;
+
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);
@@ -86,6 +92,10 @@ private:
     void Guarded(const std::function<void()>& command);
     void RunFileCommand(bool securing);
     void SetCipherCommandsEnabled(bool enabled);
+    void FlushStatus();
+    void SetStatus(const QString& text);
+
+    static constexpr int kRepaintMs = 20;
 
     std::filesystem::path libraryFolder_;
 
@@ -106,6 +116,8 @@ private:
     bool closeRequested_ = false;
     bool centred_ = false;
     QElapsedTimer lastPump_;
+    QTimer statusFlush_;
+    std::optional<QString> pendingStatus_;
 };
 
 } // namespace hushnote
