@@ -69,7 +69,9 @@ InputFile::InputFile(const std::filesystem::path& path) : path_(path) {
         throw Failure(kErrPathAccess, Quoted(path) + " is a folder, not a file.");
     }
     size_ = st.st_size;
-    std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+    // glibc ignores the size unless it is given the buffer itself.
+    buffer_ = std::make_unique<char[]>(kStreamBuffer);
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
 }
 
 InputFile::~InputFile() {
@@ -89,28 +91,31 @@ std::size_t InputFile::Read(char* buffer, std::size_t n) {
 OutputFile::OutputFile(const std::filesystem::path& path, const std::filesystem::path& input)
     : path_(path), target_(path) {
     std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        target_ = std::filesystem::weakly_canonical(path, ec);
-        if (ec) {
-            ThrowFileError(ec.value(), path, true);
-        }
-    }
-    if (std::filesystem::equivalent(input, target_, ec) && !ec) {
+    if (std::filesystem::equivalent(input, path, ec) && !ec) {
         throw Failure(kErrPathAccess, "The output file " + Quoted(path) +
                                           " is the input file itself: choose another name.");
     }
     struct stat st {};
-    const bool exists = ::stat(target_.c_str(), &st) == 0;
+    bool exists = ::stat(path.c_str(), &st) == 0; // follows links
     if (exists && S_ISDIR(st.st_mode)) {
         throw Failure(kErrPathAccess, Quoted(path) + " is a folder, not a file.");
     }
     if (exists && !S_ISREG(st.st_mode)) {
-        // A device or a pipe: replacing it with a file would damage the system.
-        file_ = std::fopen(target_.c_str(), "wbe");
+        // A device or a pipe (also /dev/stdout): replacing it with a file
+        // would damage the system, so it is written in place.
+        file_ = std::fopen(path.c_str(), "wbe");
         if (file_ == nullptr) {
             ThrowFileError(errno, path, true);
         }
     } else {
+        if (std::filesystem::is_symlink(path, ec)) {
+            // The file the link points to is replaced; the link stays.
+            target_ = std::filesystem::weakly_canonical(path, ec);
+            if (ec) {
+                ThrowFileError(ec.value(), path, true);
+            }
+            exists = ::stat(target_.c_str(), &st) == 0;
+        }
         const std::filesystem::path dir = target_.parent_path();
         std::mt19937_64 rng(std::random_device{}());
         int fd = -1;
@@ -146,7 +151,8 @@ OutputFile::OutputFile(const std::filesystem::path& path, const std::filesystem:
             ThrowFileError(err, path, true);
         }
     }
-    std::setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+    buffer_ = std::make_unique<char[]>(kStreamBuffer);
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
 }
 
 OutputFile::~OutputFile() {
@@ -172,7 +178,7 @@ void OutputFile::Commit() {
     if (std::fflush(file_) != 0) {
         ThrowFileError(errno, path_, true);
     }
-    if (!temp_.empty() && ::fsync(::fileno(file_)) != 0) {
+    if (!temp_.empty() && ::fdatasync(::fileno(file_)) != 0) {
         ThrowFileError(errno, path_, true);
     }
     std::FILE* f = file_;

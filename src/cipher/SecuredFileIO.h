@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::unique_ptr<char[]> buffer_;
     std::FILE* file_ = nullptr;
     std::int64_t size_ = 0;
 };
@@ -49,6 +51,7 @@ private:
     std::filesystem::path path_;   // what the user named
     std::filesystem::path target_; // the file that ends up holding the result
     std::filesystem::path temp_;   // empty when writing in place
+    std::unique_ptr<char[]> buffer_;
     std::FILE* file_ = nullptr;
     bool committed_ = false;
 };

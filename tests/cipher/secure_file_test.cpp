@@ -242,6 +242,23 @@ TEST(SecuredFileOutput, LinkIsFollowedAndKept) {
     EXPECT_EQ(ReadFile(dir / "target"), VBEncrypt::SecureMessage("data", "pw"));
 }
 
+TEST(SecuredFileOutput, LinkToADeviceIsWrittenInPlace) {
+    // As "hushnote-cli secure-file IN /dev/stdout" does: the link leads to a
+    // device (here our own null device node), which must stay a device.
+    TempDir dir;
+    WriteFile(dir / "in", "data");
+    if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "cannot make device nodes here";
+    }
+    std::filesystem::create_symlink(dir / "null", dir / "stdout");
+    EXPECT_EQ(MakeCipher(Mode::Library)->SecureFile(dir / "in", dir / "stdout", "pw"), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "null").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "stdout"));
+    EXPECT_EQ(dir.Count(), 3u);
+}
+
 TEST(SecuredFileOutput, ExistingFileIsReplacedNotAppendedAndKeepsItsMode) {
     TempDir dir;
     WriteFile(dir / "in", "abc");
