@@ -10,6 +10,10 @@
  * count; the sizes each output buffer must have are given above its function.
  * Inputs are never written to. The library holds one RC4 keystream per
  * process; it is not thread-safe.
+ *
+ * On x86 processors with SSSE3 or AVX2 the encoding and decoding use those
+ * instructions, chosen at run time (the library itself needs neither); every
+ * implementation writes the same bytes.
  */
 #ifndef FNCRYPTLIB_H
 #define FNCRYPTLIB_H
@@ -42,8 +46,10 @@ FNCRYPTLIB_API int32_t InitCipher(const uint8_t* key, int32_t keyLength, int16_t
 /*
  * output[i] = input[i] XOR the next keystream byte, for i in [0, length).
  * The keystream runs on across calls until the next InitCipher.
- * input: length bytes. output: at least length bytes (may equal input).
- * Returns length (0 when length < 1).
+ * input: length bytes. output: at least length bytes; it may be input itself
+ * (ciphering in place), but must not overlap it otherwise.
+ * Returns length; 0 when length < 1 or a buffer is null, and then the
+ * keystream does not move.
  */
 FNCRYPTLIB_API int32_t CipherBuffer(const uint8_t* input, int32_t length, uint8_t* output);
 
@@ -51,8 +57,10 @@ FNCRYPTLIB_API int32_t CipherBuffer(const uint8_t* input, int32_t length, uint8_
  * Encodes length bytes into 4 * ceil(length / 3) characters '?'..'~'. Reads
  * only the length bytes given; a last partial group is filled with spaces
  * (0x20), as the built-in encoder fills it, so both engines write the same bytes.
- * input: length bytes. output: at least (length / 3 + 1) * 4 bytes.
- * Returns the count written, 4 * ceil(length / 3) (0 when length < 1).
+ * input: length bytes. output: at least (length / 3 + 1) * 4 bytes; exactly
+ * 4 * ceil(length / 3) of them are written.
+ * Returns the count written, 4 * ceil(length / 3) (0 when length < 1 or a
+ * buffer is null).
  */
 FNCRYPTLIB_API int32_t EncodeText(const uint8_t* input, int32_t length, uint8_t* output);
 
@@ -60,9 +68,14 @@ FNCRYPTLIB_API int32_t EncodeText(const uint8_t* input, int32_t length, uint8_t*
  * Decodes text[0 .. 4 * floor(length / 4)) group by group: each character's
  * value is its code minus 63, characters below '?' count as 0, '0' reads as
  * '|'. Up to 3 characters after the last whole group are ignored.
- * text: length bytes. output: at least length bytes.
- * Returns 3 * floor(length / 4); 0 when length < 4, and 0 when the first
- * character of any group has a code of 127 or more (nothing valid to write).
+ * This is exactly what the built-in decoder gives for any text of 4 or more
+ * characters, not only for text the encoder wrote.
+ * text: length bytes. output: at least length bytes; nothing at or past
+ * 3 * floor(length / 4) is written.
+ * Returns 3 * floor(length / 4); 0 when length < 4 or a buffer is null, and 0
+ * when the first character of any group has a code of 127 or more (its value
+ * does not fit in a byte; the built-in decoder gives "" then). After a 0 the
+ * output holds nothing meaningful: the caller cuts it to the 0 returned.
  */
 FNCRYPTLIB_API int32_t DecodeText(const uint8_t* text, int32_t length, uint8_t* output);
 
