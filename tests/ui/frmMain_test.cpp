@@ -3,6 +3,7 @@
 
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
+#include "ui/about/frmAbout.h"
 #include "ui/dialogs/FileDialog.h"
 
 #include <QAction>
@@ -731,6 +732,20 @@ TEST_F(MainWindowTest, ExitClosesTheWindowAndTheSeparatorDoesNothing) {
     EXPECT_TRUE(w.isVisible());
     Action("mnuFileItem_10")->trigger();
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, ExitWhileAboutIsOpenClosesTheMainWindowOnly) {
+    frmMain& w = Open();
+    Action("mnuHelpItem_0")->trigger();
+    frmAbout* about = CurrentAboutWindow();
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(about->isModal());
+    Action("mnuFileItem_10")->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(about->isVisible());
+    about->close();
+    QTest::qWait(10);
 }
 
 } // namespace
