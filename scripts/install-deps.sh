@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang-14 libclang-rt-14-dev
-  xvfb xauth xdotool xclip imagemagick fonts-dejavu-core
+  qt6-qpa-plugins xvfb xauth x11-utils xdotool xclip imagemagick fonts-dejavu-core
   hyperfine desktop-file-utils appstream dpkg-dev file
 )
 

@@ -1,8 +1,44 @@
 #!/usr/bin/env bash
-# Builds Hushnote and runs every test.
+# Builds Hushnote and runs every test: the unit and widget tests, the same
+# tests under the address/undefined-behaviour sanitizers (leaks count), short
+# fuzz runs, the end-to-end run on a real X server and the package test.
+#
+#   scripts/test.sh           everything (what CI runs)
+#   scripts/test.sh --quick   the unit and widget tests only
+#
+# Screenshots and fuzz findings go to $ARTIFACTS_DIR (default build/artifacts).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+artifacts=${ARTIFACTS_DIR:-build/artifacts}
+mkdir -p "$artifacts"
+
 scripts/install-deps.sh
+
+stage() { echo; echo "=== $* ==="; }
+
+stage "Build and unit tests"
 cmake --preset dev >/dev/null
 cmake --build --preset dev
 ctest --preset dev -j2
+
+[ "$quick" -eq 1 ] && exit 0
+
+stage "Sanitizers (address, undefined behaviour, leaks)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan -j2
+
+stage "Fuzzing, ${FUZZ_SECONDS:-30} s per target"
+scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+stage "End to end on a real X server"
+timeout 300 tests/e2e/x11_roundtrip.sh build/dev/bin "$artifacts"
+
+if [ -x packaging/test-package.sh ]; then
+  stage "Debian package"
+  timeout 1800 packaging/test-package.sh "$artifacts"
+fi
+echo
+echo "All test stages passed."
