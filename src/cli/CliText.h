@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Turning what a terminal or a script hands over (UTF-8 with LF line breaks)
 // into the text the window's message box holds (single-byte codes with CR LF
@@ -20,6 +21,8 @@ public:
     ~Secret() { Wipe(value_); }
     Secret(const Secret&) = delete;
     Secret& operator=(const Secret&) = delete;
+    // Moving hands the characters over without leaving a copy behind.
+    Secret(Secret&& other) noexcept : value_(std::move(other.value_)) { Wipe(other.value_); }
 
     std::string& value() { return value_; }
     const std::string& value() const { return value_; }
@@ -37,6 +40,21 @@ std::string ToLf(std::string_view codes);
 // Removes every CR and every LF: secured text never holds a line break, and a
 // mail program or an editor may have broken it into lines of any kind.
 std::string JoinLines(std::string_view text);
+
+// What desecure-text reads (UTF-8, perhaps broken into lines) as the secured
+// text the engine takes. Throws Failure for input that is not UTF-8 or holds
+// a character outside the code page.
+std::string SecuredTextFromInput(std::string_view utf8);
+
+struct DeSecuredText {
+    bool ok = false;
+    Secret message;    // UTF-8 with LF line breaks, when ok
+    std::string error; // what to tell the user, when not ok
+};
+
+// The De-Secure button's work for the terminal: malformed text is an error
+// ("not secured text"), never a message that merely reads "ERR".
+DeSecuredText DeSecureText(std::string_view text, std::string_view password);
 
 // "16,777,215": a count with its thousands grouped.
 std::string Grouped(long long n);

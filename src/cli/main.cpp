@@ -447,37 +447,15 @@ int RunDeSecureText(const Options& o) {
     if (raw.value().empty()) {
         throw Refusal{"No message to de-secure."};
     }
-    const std::string text = JoinLines(codepage::Utf8ToCodes(raw.value()));
+    const std::string text = SecuredTextFromInput(raw.value());
     Secret password;
     GetPassword(o, password);
-
-    // Tell malformed text from a message that merely reads "ERR" or "ERR2",
-    // and a body that does not decode (which the window shows as an empty
-    // message) from a message.
-    const std::string_view head = std::string_view(text).substr(0, VBEncrypt::kHeaderChars);
-    const std::int64_t n = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(head));
-    if (n < 0 || text.size() <= VBEncrypt::kHeaderChars) {
-        PrintError("not secured text");
+    DeSecuredText result = DeSecureText(text, password.value());
+    if (!result.ok) {
+        PrintError(result.error);
         return 1;
     }
-    const auto decoded = static_cast<std::int64_t>(
-        VBEncrypt::DecodePrintable(std::string_view(text).substr(VBEncrypt::kHeaderChars)).size());
-    if (decoded == 0) {
-        PrintError("not secured text");
-        return 1;
-    }
-    Secret message(VBEncrypt::DeSecureMessage(text, password.value()));
-    VBEncrypt::WipeState();
-    // A failure inside comes back as "VBError: " + description; a message
-    // that happens to start so has the length the header promised.
-    constexpr std::string_view kFailureMark = "VBError: ";
-    if (message.value().compare(0, kFailureMark.size(), kFailureMark) == 0 &&
-        static_cast<std::int64_t>(message.value().size()) != std::min(n, decoded)) {
-        PrintError(message.value().substr(kFailureMark.size()));
-        return 1;
-    }
-    Secret shown(codepage::CodesToUtf8(ToLf(message.value())));
-    WriteOut(shown.value());
+    WriteOut(result.message.value());
     return 0;
 }
 

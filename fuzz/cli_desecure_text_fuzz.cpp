@@ -1,0 +1,24 @@
+// hushnote-cli desecure-text's input path on any bytes: never crashes, and
+// fails only with a clear Failure or "not secured text".
+#include "CliText.h"
+#include "common/error.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    std::string text;
+    try {
+        text = hushnote::cli::SecuredTextFromInput(input);
+    } catch (const hushnote::Failure&) {
+        return 0; // not UTF-8, or a character outside the code page: reported
+    }
+    if (text.find_first_of("\r\n") != std::string::npos) {
+        std::abort();
+    }
+    const auto result = hushnote::cli::DeSecureText(text, "fuzz password");
+    if (!result.ok && result.error.empty()) {
+        std::abort();
+    }
+    return 0;
+}
