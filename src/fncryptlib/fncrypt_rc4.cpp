@@ -28,25 +28,25 @@ void Rc4Key(Rc4& st, const std::uint8_t* key, std::size_t length) {
 namespace {
 
 // One RC4 output step. The indices live in registers for the whole buffer and
-// are written back once; the state is bytes, so the permutation spans four
-// cache lines only.
+// are written back once; they are bytes, so they wrap by themselves, and the
+// state is bytes too, so the permutation spans four cache lines only.
 #define HUSHNOTE_RC4_STEP(ks)                                                                      \
     do {                                                                                           \
-        i = (i + 1) & 255;                                                                         \
-        const unsigned si = s[i];                                                                  \
-        j = (j + si) & 255;                                                                        \
-        const unsigned sj = s[j];                                                                  \
-        s[i] = static_cast<std::uint8_t>(sj);                                                      \
-        s[j] = static_cast<std::uint8_t>(si);                                                      \
-        (ks) = s[(si + sj) & 255];                                                                 \
+        i = static_cast<std::uint8_t>(i + 1);                                                      \
+        const std::uint8_t si = s[i];                                                              \
+        j = static_cast<std::uint8_t>(j + si);                                                     \
+        const std::uint8_t sj = s[j];                                                              \
+        s[i] = sj;                                                                                 \
+        s[j] = si;                                                                                 \
+        (ks) = s[static_cast<std::uint8_t>(si + sj)];                                              \
     } while (0)
 
 } // namespace
 
 void Rc4Apply(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
     std::uint8_t* const s = st.s;
-    unsigned i = st.i;
-    unsigned j = st.j;
+    std::uint8_t i = st.i;
+    std::uint8_t j = st.j;
     // Eight steps make one 64-bit word of keystream, XORed with the input in
     // one go.
     while (n >= 8) {
@@ -82,8 +82,8 @@ void Rc4Apply(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out)
         HUSHNOTE_RC4_STEP(k);
         *out++ = static_cast<std::uint8_t>(*in++ ^ k);
     }
-    st.i = static_cast<std::uint8_t>(i);
-    st.j = static_cast<std::uint8_t>(j);
+    st.i = i;
+    st.j = j;
 }
 
 #undef HUSHNOTE_RC4_STEP
