@@ -1,5 +1,6 @@
 #include "ui/main/frmMain.h"
 
+#include "cipher/SecuredFileIO.h"
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
@@ -13,13 +14,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -27,7 +32,12 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+
 #include <new>
+#include <sys/stat.h>
 
 namespace hushnote {
 namespace {
@@ -69,6 +79,40 @@ std::string ToCodes(const QString& text) {
     return codepage::Utf16ToCodes(text.toStdU16String());
 }
 
+// The whole file as bytes; a failure is a Failure with the usual numbers.
+QByteArray ReadWholeFile(const QString& path) {
+    const std::filesystem::path p = ToPath(path);
+    std::FILE* f = std::fopen(p.c_str(), "rbe");
+    if (f == nullptr) {
+        fileio::ThrowFileError(errno, p, false);
+    }
+    struct Closer {
+        std::FILE* f;
+        ~Closer() { std::fclose(f); }
+    } closer{f};
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) != 0) {
+        fileio::ThrowFileError(errno, p, false);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        // A device or a pipe could be read for ever.
+        throw Failure(kErrPathAccess, "\"" + p.string() + "\" is not a regular file.");
+    }
+    QByteArray data;
+    char buffer[1 << 16];
+    for (;;) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
+        data.append(buffer, static_cast<qsizetype>(n));
+        if (n < sizeof buffer) {
+            if (std::ferror(f)) {
+                fileio::ThrowFileError(errno != 0 ? errno : EIO, p, false);
+            }
+            break;
+        }
+    }
+    return data;
+}
+
 QString FromCodes(const std::string& codes) {
     return QString::fromStdU16String(codepage::CodesToUtf16(codes));
 }
@@ -86,6 +130,58 @@ void MsgTextBox::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QPlainTextEdit::keyPressEvent(e);
+}
+
+QStringList MsgTextBox::DroppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) {
+            return {};
+        }
+        paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+bool MsgTextBox::Acceptable(const QMimeData* data) const {
+    return (!dropAllowed || dropAllowed()) && !DroppedPaths(data).isEmpty();
+}
+
+void MsgTextBox::dragEnterEvent(QDragEnterEvent* e) {
+    if (Acceptable(e->mimeData())) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+void MsgTextBox::dragMoveEvent(QDragMoveEvent* e) {
+    // The text box's own handling would move its cursor and accept text.
+    if (Acceptable(e->mimeData())) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+void MsgTextBox::dragLeaveEvent(QDragLeaveEvent* e) {
+    e->accept();
+}
+
+void MsgTextBox::dropEvent(QDropEvent* e) {
+    if (!Acceptable(e->mimeData())) {
+        e->ignore();
+        return;
+    }
+    const QStringList paths = DroppedPaths(e->mimeData());
+    e->setDropAction(Qt::CopyAction);
+    e->accept();
+    emit filesDropped(paths);
 }
 
 frmMain::frmMain(std::filesystem::path libraryFolder, QWidget* parent)
@@ -149,6 +245,14 @@ void frmMain::CreateControls() {
     txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtMsg->setTabChangesFocus(true);
+    txtMsg->setAcceptDrops(true);
+    txtMsg->viewport()->setAcceptDrops(true);
+    // One thing at a time: no drop while a file runs or another drop or text
+    // command is still working.
+    txtMsg->dropAllowed = [this] { return !fileOperation_ && !loadingDrop_ && !textCommand_; };
+    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QStringList& paths) {
+        Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
+    });
 
     lblMode = new QLabel(client);
     lblMode->setObjectName(QStringLiteral("lblMode"));
@@ -394,6 +498,11 @@ void frmMain::cmdSecure_Click() {
         MessageBox::Show(this, QStringLiteral("Message limit is 20,000 characters."));
         return;
     }
+    textCommand_ = true;
+    const struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{textCommand_};
     SetSecureMsg();
     const std::string secured =
         VBEncrypt::SecureMessage(ToCodes(message), ToCodes(txtPassword->text()));
@@ -425,6 +534,11 @@ void frmMain::cmdDeSecure_Click() {
     }
     // Joins secured text that a mail program or the user broke into lines.
     text.remove(QStringLiteral("\r\n"));
+    textCommand_ = true;
+    const struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{textCommand_};
     SetDeSecureMsg();
     const std::string result =
         VBEncrypt::DeSecureMessage(ToCodes(text), ToCodes(txtPassword->text()));
@@ -459,6 +573,81 @@ void frmMain::mnuFileItem_Click(int index) {
 void frmMain::mnuHelpItem_Click(int index) {
     if (index == 0) {
         ShowAboutWindow();
+    }
+}
+
+QString frmMain::LinesOfFile(const QByteArray& bytes) {
+    static const auto table = [] {
+        std::array<char16_t, 256> t{};
+        for (int i = 0; i < 256; ++i) {
+            t[i] = static_cast<char16_t>(codepage::CodeToChar(static_cast<std::uint8_t>(i)));
+        }
+        return t;
+    }();
+    QString out(bytes.size() + 1, Qt::Uninitialized);
+    QChar* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const auto* end = p + bytes.size();
+    bool lineOpen = false;
+    while (p < end) {
+        const unsigned char b = *p++;
+        if (b == '\r') {
+            // CR or CR LF ends the line; the terminator is not part of it.
+            if (p < end && *p == '\n') {
+                ++p;
+            }
+            *o++ = QLatin1Char('\n');
+            lineOpen = false;
+        } else {
+            // A LF on its own belongs to the line; the box shows it as a
+            // line break all the same.
+            *o++ = QChar(table[b]);
+            lineOpen = true;
+        }
+    }
+    if (lineOpen) {
+        *o++ = QLatin1Char('\n');
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
+
+void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
+    if (fileOperation_ || loadingDrop_) {
+        return;
+    }
+    loadingDrop_ = true;
+    const struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{loadingDrop_};
+    activateWindow();
+    raise();
+    for (const QString& path : paths) {
+        if (QFileInfo(path).isDir()) {
+            continue;
+        }
+        // Few reports per file: each one is painted.
+        SetMsg(QStringLiteral(" Loading ") + path + QStringLiteral("..."));
+        FlushStatus();
+        QCoreApplication::processEvents();
+        QString lines;
+        try {
+            lines = LinesOfFile(ReadWholeFile(path));
+        } catch (const Failure& f) {
+            // The files before it stay in the box, and the rest are still
+            // loaded.
+            SetStatus(QString());
+            MessageBox::ShowError(this, f.number(), QString::fromStdString(f.description()));
+            continue;
+        }
+        // Once per file: appending line by line would be quadratic.
+        QTextCursor c(txtMsg->document());
+        c.movePosition(QTextCursor::End);
+        c.insertText(lines);
+        SetMsg(QStringLiteral(" Loaded ") + path + QStringLiteral("."));
+        FlushStatus();
+        QCoreApplication::processEvents();
     }
 }
 

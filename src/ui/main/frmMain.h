@@ -16,19 +16,40 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QPushButton;
 
 namespace hushnote {
 
 // The message box. Its text is seen by the program with CR LF line breaks
 // (see frmMain::MessageText).
+//
+// It takes drops of local files only (a list of paths, copied), never text or
+// anything else, and only while acceptDrops() allows it.
 class MsgTextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
     using QPlainTextEdit::QPlainTextEdit;
 
+    // The local file paths a drag carries, in its order; empty when it carries
+    // anything else.
+    static QStringList DroppedPaths(const QMimeData* data);
+
+    // Consulted on every drag; false refuses it.
+    std::function<bool()> dropAllowed;
+
+signals:
+    void filesDropped(const QStringList& paths);
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    bool Acceptable(const QMimeData* data) const;
 };
 
 // The main window: message box, password box, the three commands, status line,
@@ -66,6 +87,15 @@ public:
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);
+
+    // Files dropped on the message box: each one that is not a folder is read
+    // as single-byte text and its lines appended to the box.
+    void txtMsg_OLEDragDrop(const QStringList& paths);
+
+    // The lines of a file's bytes as the box shows them: a line ends at CR or
+    // CR LF, and every line, the last one too, is followed by a line break; a
+    // LF on its own is kept as a line break.
+    static QString LinesOfFile(const QByteArray& bytes);
 
     // CipherEvents
     void ShowLibraryError(const std::string& text) override;
@@ -113,6 +143,8 @@ private:
     QAction* mnuDeSecureFile = nullptr;
 
     bool fileOperation_ = false;
+    bool loadingDrop_ = false;
+    bool textCommand_ = false;
     bool closeRequested_ = false;
     bool centred_ = false;
     QElapsedTimer lastPump_;
