@@ -39,6 +39,7 @@ cleanup() {
   if [ "$installed" -eq 1 ]; then
     say "removing the package after a failure"
     apt_get remove -y -qq hushnote >/dev/null 2>&1 || true
+    $sudo timeout 120 dpkg --purge hushnote >/dev/null 2>&1 || true
   fi
   rm -rf "$work"
   exit "$status"
@@ -175,6 +176,8 @@ cat "$work"/ld.* | grep -q 'calling init: /usr/lib/hushnote/libfncryptlib.so' ||
 say "removing the package"
 apt_get remove -y -qq hushnote
 installed=0
+# With its maintainer scripts gone too, dpkg forgets the package entirely.
+$sudo timeout 120 dpkg --purge hushnote >/dev/null
 while read -r f; do
   if [ -e "$f" ] || [ -L "$f" ]; then
     fail "$f is still there after removing the package"
