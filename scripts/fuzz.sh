@@ -9,6 +9,8 @@ seconds="${1:-30}"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+# File targets write a file per run: keep that in memory where possible.
+[ -w /dev/shm ] && export TMPDIR=/dev/shm
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 findings=build/fuzz/findings
 mkdir -p "$findings"

@@ -18,11 +18,9 @@ std::filesystem::path ProgramFolder() {
 
 FNCryptLib::FNCryptLib(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
-FNCryptLib::~FNCryptLib() {
-    if (handle_ != nullptr) {
-        dlclose(handle_);
-    }
-}
+// The library stays loaded once loaded: it holds the process's one keystream,
+// and unloading it between commands would only cost a reload each time.
+FNCryptLib::~FNCryptLib() = default;
 
 void FNCryptLib::Load() {
     if (handle_ != nullptr) {
@@ -35,7 +33,7 @@ void FNCryptLib::Load() {
         throw Failure(kErrLibraryLoad,
                       "The cipher library was not looked for: its folder is not known.");
     }
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
         const char* why = dlerror();
         throw Failure(kErrLibraryLoad, "The cipher library " + path.string() +
@@ -45,7 +43,6 @@ void FNCryptLib::Load() {
     auto resolve = [&](const char* name) {
         void* fn = dlsym(handle, name);
         if (fn == nullptr) {
-            dlclose(handle);
             throw Failure(kErrEntryPoint, std::string("The cipher library ") + path.string() +
                                               " has no entry point " + name + ".");
         }
