@@ -137,9 +137,7 @@ void CCipher::CipherInPlace(std::string& piece) {
     if (DLLMode_ == 0) {
         library_.CipherBuffer(piece.data(), static_cast<std::int32_t>(piece.size()), piece.data());
     } else {
-        for (char& c : piece) {
-            c = static_cast<char>(VBEncrypt::CipherNextByte(static_cast<std::uint8_t>(c)));
-        }
+        VBEncrypt::CipherNextBytes(piece.data(), piece.size());
     }
 }
 

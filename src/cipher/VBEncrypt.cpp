@@ -85,6 +85,12 @@ std::uint8_t CipherNextByte(std::uint8_t b) {
     return static_cast<std::uint8_t>(s.SBox[t] ^ b);
 }
 
+void CipherNextBytes(char* data, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        data[i] = static_cast<char>(CipherNextByte(Code(data[i])));
+    }
+}
+
 std::string CipherString(std::string_view text, std::string_view password) {
     g_state.StreamI = 0;
     g_state.StreamJ = 0;
@@ -92,10 +98,8 @@ std::string CipherString(std::string_view text, std::string_view password) {
         return {};
     }
     KeyCipher(password);
-    std::string result(text.size(), ' ');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        result[i] = static_cast<char>(CipherNextByte(Code(text[i])));
-    }
+    std::string result(text);
+    CipherNextBytes(result.data(), result.size());
     return result;
 }
 

@@ -35,6 +35,10 @@ void KeyCipher(std::string_view password);
 // b XOR the next keystream byte; advances the stream one step.
 std::uint8_t CipherNextByte(std::uint8_t b);
 
+// CipherNextByte over n bytes in place, in order: how a file is ciphered
+// piece by piece with the stream running on.
+void CipherNextBytes(char* data, std::size_t n);
+
 // RC4 of text with a fresh keystream from password; "" when the password is
 // empty. Ciphering and deciphering are the same operation.
 std::string CipherString(std::string_view text, std::string_view password);
