@@ -1,128 +1,301 @@
-// The cipher object: mode selection and the library-backed string operations.
+// The cipher object: how it picks its mode, the library-backed string
+// operations, and secured files in both modes, across them and under faults
+// that must lose nothing.
 #include "cipher/CCipher.h"
 #include "cipher/VBEncrypt.h"
-#include "common/error.h"
+#include "file_test_util.h"
 #include "test_util.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace hushnote {
 namespace {
 
-using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+using test::FailureNumber;
+using test::RandomBytes;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using ::testing::ElementsAre;
 using ::testing::StartsWith;
 
-class RecordingEvents : public CipherEvents {
+class Events : public CipherEvents {
 public:
     void ShowLibraryError(const std::string& text) override { messages.push_back(text); }
     bool ReportProgress(std::int64_t remaining, std::int64_t) override {
         progress.push_back(remaining);
-        return true;
+        return stopAfter < 0 || static_cast<int>(progress.size()) <= stopAfter;
     }
     std::vector<std::string> messages;
     std::vector<std::int64_t> progress;
+    int stopAfter = -1;
 };
 
-std::filesystem::path EmptyFolder() {
-    auto dir = std::filesystem::temp_directory_path() / "hushnote-no-library";
-    std::filesystem::create_directories(dir);
+fs::path EmptyFolder() {
+    auto dir = fs::temp_directory_path() / "hushnote-no-library";
+    fs::create_directories(dir);
     return dir;
 }
 
-TEST(CCipherMode, LibraryBesideTheProgramIsUsed) {
-    RecordingEvents events;
-    CCipher c(&events);
-    EXPECT_EQ(c.DLLMode(), 0) << "a fresh object assumes the library";
-    EXPECT_EQ(c.Initilize("x", 0), 0);
-    EXPECT_EQ(c.DLLMode(), 0);
-    EXPECT_TRUE(events.messages.empty());
+// The two file engines, by their mode numbers.
+enum Mode : std::int16_t { Library = 0, BuiltIn = 1 };
+
+std::unique_ptr<CCipher> MakeCipher(Mode mode, CipherEvents* events = nullptr) {
+    auto c = std::make_unique<CCipher>(events);
+    c->SetDLLMode(mode);
+    return c;
 }
 
-TEST(CCipherMode, MissingLibraryIsMode1WithoutAMessage) {
-    RecordingEvents events;
-    CCipher c(&events, EmptyFolder());
-    EXPECT_EQ(c.Initilize("x", 0), 1);
-    EXPECT_EQ(c.DLLMode(), 1);
-    EXPECT_TRUE(events.messages.empty());
+bool IsDevice(const fs::path& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
-TEST(CCipherMode, BrokenLibraryIsMode2AndToldEveryTime) {
-    RecordingEvents events;
-    CCipher c(&events, HUSHNOTE_BROKEN_LIBRARY_DIR);
-    EXPECT_EQ(c.Initilize("x", 0), 2);
-    EXPECT_EQ(c.DLLMode(), 2);
-    ASSERT_EQ(events.messages.size(), 1u);
-    EXPECT_THAT(events.messages[0], StartsWith("Error #453\r\n\r\n"));
-    EXPECT_THAT(events.messages[0], HasSubstr("CipherBuffer"));
-    c.Initilize("x", 0);
-    EXPECT_EQ(events.messages.size(), 2u);
-}
-
-TEST(CCipherMode, RelativeFolderIsNeverSearched) {
-    CCipher c(nullptr, "relative/folder");
-    EXPECT_EQ(c.Initilize("x", 0), 1);
-}
-
-TEST(CCipherMode, LibraryFailuresReachTheCallerAsErrorValues) {
-    FNCryptLib missing(EmptyFolder());
-    try {
-        missing.InitCipher("x", 0);
-        FAIL();
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), kErrLibraryLoad);
-        EXPECT_THAT(f.description(), HasSubstr("libfncryptlib.so"));
+TEST(CCipherMode, PresentMissingBrokenAndRelativeLibrary) {
+    struct Case {
+        std::optional<fs::path> folder;
+        int mode;
+    };
+    for (const Case& c :
+         {Case{{}, 0}, Case{EmptyFolder(), 1}, Case{fs::path(HUSHNOTE_BROKEN_LIBRARY_DIR), 2},
+          Case{fs::path("relative/folder"), 1}}) {
+        Events events;
+        CCipher cipher = c.folder ? CCipher(&events, *c.folder) : CCipher(&events);
+        EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
+        EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
+        EXPECT_EQ(cipher.DLLMode(), c.mode);
+        // Only a broken library is worth telling the user about, each time.
+        EXPECT_EQ(events.messages.size(), c.mode == 2 ? 2u : 0u);
+        for (const auto& m : events.messages) {
+            EXPECT_THAT(m, StartsWith("Error #453\r\n\r\n"));
+        }
     }
-    FNCryptLib broken(HUSHNOTE_BROKEN_LIBRARY_DIR);
-    try {
-        broken.InitCipher("x", 0);
-        FAIL();
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), kErrEntryPoint);
-    }
+    EXPECT_EQ(FailureNumber([] { FNCryptLib(EmptyFolder()).InitCipher("x", 0); }), kErrLibraryLoad);
+    EXPECT_EQ(FailureNumber([] { FNCryptLib(HUSHNOTE_BROKEN_LIBRARY_DIR).InitCipher("x", 0); }),
+              kErrEntryPoint);
 }
 
 TEST(CCipherStrings, CipherContinuesTheKeystream) {
     std::mt19937 rng(7);
-    const std::string text = test::RandomBytes(rng, 999);
+    const std::string text = RandomBytes(rng, 999);
     CCipher c;
-    c.Initilize("key", 0);
-    const std::string whole = c.Cipher(text);
     c.Initilize("key", 0);
     std::string halves = c.Cipher(text.substr(0, 400));
     halves += c.Cipher(text.substr(400));
-    EXPECT_EQ(whole, halves);
-    EXPECT_EQ(whole, VBEncrypt::CipherString(text, "key"));
-    EXPECT_EQ(c.Cipher(""), "");
+    EXPECT_EQ(halves, VBEncrypt::CipherString(text, "key"));
 }
 
-TEST(CCipherStrings, SecureStringMatchesTheBuiltInEngine) {
+TEST(CCipherStrings, SecureStringEqualsSecureMessage) {
     std::mt19937 rng(8);
     CCipher c;
     for (std::size_t n = 1; n <= 60; ++n) {
-        const std::string msg = test::RandomBytes(rng, n);
+        const std::string msg = RandomBytes(rng, n);
         const std::string s = c.SecureString(msg, "pw");
         ASSERT_EQ(s, VBEncrypt::SecureMessage(msg, "pw")) << n;
         ASSERT_EQ(c.DeSecureString(s, "pw"), msg);
     }
-    EXPECT_EQ(c.SecureString("123456", "pw").size(), 16u);
-    EXPECT_EQ(c.SecureString("1234567", "pw").size(), 20u);
     EXPECT_EQ(c.SecureString("", "pw"), "????????");
-}
-
-TEST(CCipherStrings, DeSecureStringMarkers) {
-    CCipher c;
     EXPECT_EQ(c.DeSecureString("", "pw"), "ERR");
     EXPECT_EQ(c.DeSecureString("WUH", "pw"), "ERR");
     EXPECT_EQ(c.DeSecureString("???D????", "pw"), "ERR2");
     const std::string s = VBEncrypt::SecureMessage("abcdef", "pw");
     EXPECT_EQ(c.DeSecureString(VBEncrypt::EncodeLengthHeader(100) + s.substr(8), "pw"), "abcdef");
+    CCipher none(nullptr, EmptyFolder());
+    EXPECT_THROW(none.SecureString("msg", "pw"), Failure);
+    EXPECT_THROW(none.DeSecureString("????????????", "pw"), Failure);
 }
 
-TEST(CCipherStrings, StringOperationsNeedTheLibrary) {
-    CCipher c(nullptr, EmptyFolder());
-    EXPECT_THROW(c.SecureString("msg", "pw"), Failure);
-    EXPECT_THROW(c.DeSecureString("????????????", "pw"), Failure);
+TEST(SecuredFile, EnginesWriteTheSameFilesAndReadEachOthers) {
+    TempDir dir;
+    std::mt19937 rng(9);
+    for (std::size_t n : {0u, 1u, 2u, 3u, 4094u, 4095u, 4096u, 8190u, 8191u, 100000u}) {
+        const std::string plain = RandomBytes(rng, n);
+        WriteFile(dir / "plain", plain);
+        MakeCipher(Library)->SecureFile(dir / "plain", dir / "lib.sec", "pass");
+        MakeCipher(BuiltIn)->SecureFile(dir / "plain", dir / "vb.sec", "pass");
+        const std::string lib = ReadFile(dir / "lib.sec");
+        ASSERT_EQ(lib, ReadFile(dir / "vb.sec")) << n;
+        ASSERT_EQ(lib, n == 0 ? "????????" : VBEncrypt::SecureMessage(plain, "pass")) << n;
+        for (auto reader : {Library, BuiltIn}) {
+            for (auto file : {"lib.sec", "vb.sec"}) {
+                ASSERT_EQ(MakeCipher(reader)->DeSecureFile(dir / file, dir / "back", "pass"), 0);
+                ASSERT_EQ(ReadFile(dir / "back"), plain) << n << " " << file;
+            }
+        }
+    }
+}
+
+TEST(SecuredFile, ProgressBeforeEachPieceAndNoneForAnEmptyFile) {
+    TempDir dir;
+    WriteFile(dir / "in", std::string(10000, 'x'));
+    for (auto mode : {Library, BuiltIn}) {
+        Events events, back, empty;
+        MakeCipher(mode, &events)->SecureFile(dir / "in", dir / "out", "pw");
+        EXPECT_THAT(events.progress, ElementsAre(10000, 5905, 1810));
+        MakeCipher(mode, &back)->DeSecureFile(dir / "out", dir / "plain", "pw");
+        EXPECT_THAT(back.progress, ElementsAre(13336, 7876, 2416));
+        // A missing input is created empty; its secured form is the header alone.
+        fs::remove(dir / "new");
+        EXPECT_EQ(MakeCipher(mode, &empty)->SecureFile(dir / "new", dir / "out", "pw"), 0);
+        EXPECT_TRUE(fs::exists(dir / "new"));
+        EXPECT_EQ(ReadFile(dir / "out"), "????????");
+        EXPECT_TRUE(empty.progress.empty());
+    }
+}
+
+TEST(SecuredFile, HeaderDecidesTheLengthAndUnreadableHeadersWriteNothing) {
+    TempDir dir;
+    const std::string body = VBEncrypt::SecureMessage("0123456789", "pw").substr(8);
+    WriteFile(dir / "short", VBEncrypt::EncodeLengthHeader(4) + body);
+    WriteFile(dir / "long", VBEncrypt::EncodeLengthHeader(99999) + body);
+    WriteFile(dir / "tiny", "WUH");
+    WriteFile(dir / "bad", "\x80\x80");
+    for (auto mode : {Library, BuiltIn}) {
+        MakeCipher(mode)->DeSecureFile(dir / "short", dir / "out", "pw");
+        EXPECT_EQ(ReadFile(dir / "out"), "0123");
+        MakeCipher(mode)->DeSecureFile(dir / "long", dir / "out", "pw");
+        EXPECT_EQ(ReadFile(dir / "out").substr(0, 10), "0123456789");
+        EXPECT_EQ(ReadFile(dir / "out").size(), 12u) << "the whole body, fill included";
+        EXPECT_EQ(MakeCipher(mode)->DeSecureFile(dir / "tiny", dir / "out", "pw"), 0);
+        EXPECT_EQ(ReadFile(dir / "out"), "");
+        WriteFile(dir / "out", "keep me");
+        EXPECT_EQ(MakeCipher(mode)->DeSecureFile(dir / "bad", dir / "out", "pw"), 1);
+        EXPECT_EQ(ReadFile(dir / "out"), "keep me");
+        EXPECT_EQ(MakeCipher(mode)->DeSecureFile(dir / "bad", dir / "none", "pw"), 1);
+        EXPECT_FALSE(fs::exists(dir / "none"));
+    }
+}
+
+TEST(SecuredFile, ModesAgreeOnMalformedFiles) {
+    TempDir dir;
+    std::mt19937 rng(10);
+    for (int round = 0; round < 50; ++round) {
+        std::string junk = RandomBytes(rng, rng() % 3000);
+        for (auto& c : junk) {
+            c = static_cast<char>(c & 0x7F); // mostly decodable
+        }
+        WriteFile(dir / "junk", VBEncrypt::EncodeLengthHeader(rng() % 3000) + junk);
+        MakeCipher(Library)->DeSecureFile(dir / "junk", dir / "a", "pw");
+        MakeCipher(BuiltIn)->DeSecureFile(dir / "junk", dir / "b", "pw");
+        ASSERT_EQ(ReadFile(dir / "a"), ReadFile(dir / "b")) << round;
+    }
+}
+
+class FileFaults : public ::testing::TestWithParam<Mode> {
+protected:
+    void SetUp() override {
+        WriteFile(dir / "in", std::string(9000, 'i'));
+        WriteFile(dir / "out", "old content");
+    }
+    // Secures in to out in this test's mode and returns the failure number.
+    int Secure(const fs::path& in, const fs::path& out, Events* events = nullptr) {
+        return FailureNumber([&] { MakeCipher(GetParam(), events)->SecureFile(in, out, "pw"); });
+    }
+    void ExpectNothingLost(std::size_t names) {
+        EXPECT_EQ(ReadFile(dir / "in"), std::string(9000, 'i'));
+        EXPECT_EQ(ReadFile(dir / "out"), "old content");
+        EXPECT_EQ(dir.Count(), names) << "a temporary file was left behind";
+    }
+    TempDir dir;
+};
+
+TEST_P(FileFaults, OutputNamingTheInputMissingFolderOrFolderAsInput) {
+    fs::create_directory(dir / "sub");
+    fs::create_symlink(dir / "in", dir / "link");
+    for (auto same : {dir / "in", dir / "sub" / ".." / "in", dir / "link"}) {
+        EXPECT_EQ(Secure(dir / "in", same), kErrPathAccess) << same;
+    }
+    EXPECT_EQ(Secure(dir / "in", dir / "no" / "x"), kErrPathAccess);
+    EXPECT_EQ(Secure(dir.path(), dir / "out"), kErrPathAccess);
+    ExpectNothingLost(4);
+}
+
+TEST_P(FileFaults, StopRequestedHalfWay) {
+    Events events;
+    events.stopAfter = 1;
+    EXPECT_EQ(Secure(dir / "in", dir / "out", &events), kErrCancelled);
+    EXPECT_EQ(events.progress.size(), 2u);
+    ExpectNothingLost(2);
+}
+
+TEST_P(FileFaults, InputTooLargeForTheHeaderAndTheLargestThatFits) {
+    { std::ofstream(dir / "big", std::ios::binary); }
+    fs::resize_file(dir / "big", VBEncrypt::kMaxLength + 1);
+    EXPECT_EQ(Secure(dir / "big", dir / "out"), kErrInvalidArgument);
+    ExpectNothingLost(3);
+    fs::resize_file(dir / "big", VBEncrypt::kMaxLength);
+    ASSERT_EQ(Secure(dir / "big", dir / "sec"), 0);
+    EXPECT_EQ(ReadFile(dir / "sec").substr(0, 8),
+              VBEncrypt::EncodeLengthHeader(VBEncrypt::kMaxLength));
+    EXPECT_EQ(fs::file_size(dir / "sec"), 8u + 4u * (VBEncrypt::kMaxLength / 3));
+}
+
+TEST_P(FileFaults, DiskFullOnADeviceLeavesTheDeviceAlone) {
+    // Our own node of the full device; /dev/full itself is never touched.
+    if (::mknod((dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
+        GTEST_SKIP() << "cannot make device nodes here";
+    }
+    EXPECT_EQ(Secure(dir / "in", dir / "full"), kErrDiskFull);
+    EXPECT_TRUE(IsDevice(dir / "full")) << "the device was replaced by a file";
+    ExpectNothingLost(3);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, FileFaults, ::testing::Values(Library, BuiltIn),
+                         [](const auto& info) {
+                             return info.param == Library ? "Library" : "BuiltIn";
+                         });
+
+TEST(SecuredFileOutput, LinksAreFollowedAndKept) {
+    TempDir dir;
+    WriteFile(dir / "in", "data");
+    WriteFile(dir / "target", "old");
+    fs::create_symlink(dir / "target", dir / "link");
+    MakeCipher(Library)->SecureFile(dir / "in", dir / "link", "pw");
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(ReadFile(dir / "target"), VBEncrypt::SecureMessage("data", "pw"));
+    // As "hushnote-cli secure-file IN /dev/stdout" does: a link to a device
+    // (our own null device node) is written in place and stays a device.
+    if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "cannot make device nodes here";
+    }
+    fs::create_symlink(dir / "null", dir / "stdout");
+    EXPECT_EQ(MakeCipher(Library)->SecureFile(dir / "in", dir / "stdout", "pw"), 0);
+    EXPECT_TRUE(IsDevice(dir / "null"));
+    EXPECT_TRUE(fs::is_symlink(dir / "stdout"));
+    EXPECT_EQ(dir.Count(), 5u);
+}
+
+TEST(SecuredFileOutput, ExistingFileIsReplacedAndKeepsItsMode) {
+    TempDir dir;
+    WriteFile(dir / "in", "abc");
+    WriteFile(dir / "out", std::string(5000, 'z'));
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(dir / "out", mode);
+    MakeCipher(BuiltIn)->SecureFile(dir / "in", dir / "out", "pw");
+    EXPECT_EQ(ReadFile(dir / "out"), VBEncrypt::SecureMessage("abc", "pw"));
+    EXPECT_EQ(fs::status(dir / "out").permissions(), mode);
+}
+
+TEST(CipherState, WipedByWipeStateAndAfterEveryFileCommand) {
+    const auto expectZero = [] {
+        const auto& s = VBEncrypt::State();
+        EXPECT_EQ(s.SBox, decltype(s.SBox){});
+        EXPECT_EQ(s.KeyTable, decltype(s.KeyTable){});
+        EXPECT_EQ(s.StreamI + s.StreamJ, 0);
+    };
+    VBEncrypt::CipherString("message", "password");
+    VBEncrypt::WipeState();
+    expectZero();
+    TempDir dir;
+    WriteFile(dir / "in", "secret data");
+    MakeCipher(BuiltIn)->SecureFile(dir / "in", dir / "out", "pw");
+    expectZero();
+    MakeCipher(BuiltIn)->DeSecureFile(dir / "out", dir / "back", "pw");
+    expectZero();
 }
 
 } // namespace

@@ -1,28 +1,21 @@
 #pragma once
 
+#include "common/error.h"
+
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
+#include <string_view>
 
 namespace hushnote::test {
 
 // Bytes from hex text, spaces ignored: "b2 39 63" -> three codes.
 inline std::string FromHex(std::string_view hex) {
     std::string out;
-    int nibble = -1;
-    for (char c : hex) {
-        int v = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                       : -1;
-        if (v < 0) {
-            continue;
-        }
-        if (nibble < 0) {
-            nibble = v;
-        } else {
-            out += static_cast<char>(nibble * 16 + v);
-            nibble = -1;
+    for (std::size_t k = 0; k + 1 < hex.size(); k += hex[k] == ' ' ? 1 : 2) {
+        if (hex[k] != ' ') {
+            out += static_cast<char>(std::stoi(std::string(hex.substr(k, 2)), nullptr, 16));
         }
     }
     return out;
@@ -35,6 +28,16 @@ inline std::string RandomBytes(std::mt19937& rng, std::size_t n) {
         c = static_cast<char>(byte(rng));
     }
     return s;
+}
+
+// The failure number f throws, or 0 when it returns.
+inline int FailureNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Failure& e) {
+        return e.number();
+    }
+    return 0;
 }
 
 } // namespace hushnote::test
