@@ -1,13 +1,29 @@
 #pragma once
 
+#include "common/codepage.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
+#include "ui/main/frmMain.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace hushnote::test {
 
@@ -16,13 +32,17 @@ namespace hushnote::test {
 class SeamTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        MessageBox::RedirectForTests(true);
-        cDialog::RedirectForTests(true);
+        ResetSeams();
         ASSERT_TRUE(dir_.isValid());
     }
     void TearDown() override {
         MessageBox::RedirectForTests(false);
         cDialog::RedirectForTests(false);
+    }
+    // Empties the queued answers and the box history, for the next table row.
+    static void ResetSeams() {
+        MessageBox::RedirectForTests(true);
+        cDialog::RedirectForTests(true);
     }
 
     QString Path(const QString& name) const { return dir_.filePath(name); }
@@ -34,15 +54,116 @@ protected:
     }
     static QByteArray ReadFile(const QString& path) {
         QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) {
-            return {};
-        }
-        return f.readAll();
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
     static const std::vector<MessageBox::Shown>& Boxes() { return MessageBox::History(); }
 
     QTemporaryDir dir_;
+};
+
+inline constexpr auto kPassword = "pass word";
+
+// The real main window, shown offscreen; controls are found by their names.
+class WindowTest : public SeamTest {
+protected:
+    // Built-in cipher (no library in the folder) unless a folder is given.
+    frmMain& Open(std::filesystem::path folder = {}) {
+        if (folder.empty()) {
+            QDir().mkpath(Path("nolib"));
+            folder = std::filesystem::path(Path("nolib").toStdString());
+        }
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        w_ = std::make_unique<frmMain>(folder);
+        w_->show();
+        w_->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w_.get()));
+        MessageBox::ClearHistory();
+        return *w_;
+    }
+
+    template <class T> T* Find(const char* name) {
+        T* c = w_->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QPlainTextEdit* Msg() { return Find<QPlainTextEdit>("txtMsg"); }
+    QLineEdit* Password() { return Find<QLineEdit>("txtPassword"); }
+    QLabel* Status() { return Find<QLabel>("lblStatus"); }
+    QPushButton* Button(const char* name) { return Find<QPushButton>(name); }
+    QAction* Action(const char* name) { return Find<QAction>(name); }
+    QString Focused() const {
+        return w_->focusWidget() ? w_->focusWidget()->objectName() : QString();
+    }
+
+    int CipherCommandsEnabled() {
+        int n = 0;
+        for (const char* name : {"cmdSecure", "cmdDeSecure", "mnuFileItem_0", "mnuFileItem_1"}) {
+            n += Find<QObject>(name)->property("enabled").toBool() ? 1 : 0;
+        }
+        return n;
+    }
+    void TypePassword(const QString& text = QString::fromLatin1(kPassword)) {
+        Password()->clear();
+        QTest::keyClicks(Password(), text);
+    }
+    // Clicks the button of that name, or triggers the menu item.
+    void Run(const char* command) {
+        if (auto* b = w_->findChild<QPushButton*>(QString::fromLatin1(command))) {
+            QTest::mouseClick(b, Qt::LeftButton);
+        } else {
+            Action(command)->trigger();
+        }
+    }
+    // Queues dialog answers: each name is chosen in turn, "" cancels.
+    void AnswerFiles(const std::vector<const char*>& names) {
+        for (const char* n : names) {
+            if (*n == '\0') {
+                cDialog::CancelNext();
+            } else {
+                cDialog::AnswerNextWith(Path(n));
+            }
+        }
+    }
+    static std::string Codes(const QString& s) {
+        return codepage::Utf16ToCodes(s.toStdU16String());
+    }
+    static QString FromCodes(const std::string& codes) {
+        return QString::fromStdU16String(codepage::CodesToUtf16(codes));
+    }
+
+    static std::unique_ptr<QMimeData> Files(const QStringList& paths) {
+        auto data = std::make_unique<QMimeData>();
+        QList<QUrl> urls;
+        for (const QString& p : paths) {
+            urls << QUrl::fromLocalFile(p);
+        }
+        data->setUrls(urls);
+        return data;
+    }
+    // Drags data over the message box and releases it there, as a file
+    // manager does; false when the box refuses it.
+    bool Drop(const QMimeData* data) {
+        QWidget* target = Msg()->viewport();
+        const QPoint pos = target->rect().center();
+        const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QDragEnterEvent enter(pos, offered, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        bool accepted = enter.isAccepted();
+        if (accepted) {
+            EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+            QDragMoveEvent move(pos, offered, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &move);
+            accepted = move.isAccepted();
+        }
+        // Released even where refused: the drop must then do nothing.
+        QDropEvent drop(QPointF(pos), offered, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        EXPECT_EQ(drop.isAccepted(), accepted);
+        return drop.isAccepted();
+    }
+
+    std::unique_ptr<frmMain> w_;
 };
 
 } // namespace hushnote::test
