@@ -8,18 +8,6 @@
 
 namespace hushnote::cli {
 
-void Wipe(std::string& s) {
-    if (!s.empty()) {
-        // A volatile pointer keeps the stores: the string is about to be freed,
-        // and a plain memset before a free may be optimised away.
-        volatile char* p = s.data();
-        for (std::size_t i = 0; i < s.size(); ++i) {
-            p[i] = '\0';
-        }
-    }
-    s.clear();
-}
-
 std::string ToCrLf(std::string_view codes) {
     std::string out;
     out.reserve(codes.size() + codes.size() / 8);

@@ -1,35 +1,17 @@
 #pragma once
 
+#include "common/secret.h"
+
 #include <string>
 #include <string_view>
-#include <utility>
 
 // Turning what a terminal or a script hands over (UTF-8 with LF line breaks)
 // into the text the window's message box holds (single-byte codes with CR LF
 // line breaks), and back.
 namespace hushnote::cli {
 
-// Overwrites the characters of s with zeros, in a way the compiler cannot drop,
-// and empties it. For every copy of a password before it is freed.
-void Wipe(std::string& s);
-
-// Holds a secret and wipes it when it goes out of scope.
-class Secret {
-public:
-    Secret() = default;
-    explicit Secret(std::string value) : value_(std::move(value)) {}
-    ~Secret() { Wipe(value_); }
-    Secret(const Secret&) = delete;
-    Secret& operator=(const Secret&) = delete;
-    // Moving hands the characters over without leaving a copy behind.
-    Secret(Secret&& other) noexcept : value_(std::move(other.value_)) { Wipe(other.value_); }
-
-    std::string& value() { return value_; }
-    const std::string& value() const { return value_; }
-
-private:
-    std::string value_;
-};
+using hushnote::Secret;
+using hushnote::Wipe;
 
 // Every LF that does not follow a CR becomes CR LF; CR LF stays as it is.
 std::string ToCrLf(std::string_view codes);

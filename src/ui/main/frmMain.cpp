@@ -4,6 +4,7 @@
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
+#include "common/secret.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
 #include "ui/dialogs/MessageBox.h"
@@ -75,8 +76,11 @@ std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
+// Straight from the QString's own characters: no intermediate copy of a
+// password is left behind unwiped.
 std::string ToCodes(const QString& text) {
-    return codepage::Utf16ToCodes(text.toStdU16String());
+    return codepage::Utf16ToCodes(std::u16string_view(
+        reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
 }
 
 // The whole file as bytes; a failure is a Failure with the usual numbers.
@@ -504,8 +508,14 @@ void frmMain::cmdSecure_Click() {
         ~Reset() { flag = false; }
     } reset{textCommand_};
     SetSecureMsg();
-    const std::string secured =
-        VBEncrypt::SecureMessage(ToCodes(message), ToCodes(txtPassword->text()));
+    std::string secured;
+    {
+        const Secret codes(ToCodes(message));
+        const Secret password(ToCodes(txtPassword->text()));
+        secured = VBEncrypt::SecureMessage(codes.value(), password.value());
+        // No key-dependent state outlives the command.
+        VBEncrypt::WipeState();
+    }
     txtPassword->clear();
     SetStatus(QString());
     SetMessageText(FromCodes(secured));
@@ -540,10 +550,14 @@ void frmMain::cmdDeSecure_Click() {
         ~Reset() { flag = false; }
     } reset{textCommand_};
     SetDeSecureMsg();
-    const std::string result =
-        VBEncrypt::DeSecureMessage(ToCodes(text), ToCodes(txtPassword->text()));
+    Secret result;
+    {
+        const Secret password(ToCodes(txtPassword->text()));
+        result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text), password.value()));
+        VBEncrypt::WipeState();
+    }
     txtPassword->clear();
-    SetMessageText(FromCodes(result));
+    SetMessageText(FromCodes(result.value()));
     SetStatus(QString());
     txtMsg->setFocus();
 }
@@ -688,7 +702,7 @@ void frmMain::RunFileCommand(bool securing) {
     }
     SetStatus(securing ? QStringLiteral(" Securing File...")
                        : QStringLiteral(" De-Securing File..."));
-    const std::string password = ToCodes(txtPassword->text());
+    const Secret password(ToCodes(txtPassword->text()));
 
     // One cipher operation at a time: the progress reports let the user reach
     // the window while the file runs.
@@ -699,8 +713,8 @@ void frmMain::RunFileCommand(bool securing) {
     bool cancelled = false;
     try {
         CCipher cipher(this, libraryFolder_);
-        result = securing ? cipher.SecureFile(ToPath(infile), ToPath(outfile), password)
-                          : cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password);
+        result = securing ? cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value())
+                          : cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
     } catch (const Failure& f) {
         fileOperation_ = false;
         SetCipherCommandsEnabled(true);
