@@ -59,14 +59,14 @@ bool IsDevice(const fs::path& p) {
 
 TEST(CCipherMode, PresentMissingBrokenAndRelativeLibrary) {
     struct Case {
-        std::optional<fs::path> folder;
+        fs::path folder;
         int mode;
     };
     for (const Case& c :
-         {Case{{}, 0}, Case{EmptyFolder(), 1}, Case{fs::path(HUSHNOTE_BROKEN_LIBRARY_DIR), 2},
-          Case{fs::path("relative/folder"), 1}}) {
+         {Case{ProgramFolder(), 0}, Case{EmptyFolder(), 1},
+          Case{fs::path(HUSHNOTE_BROKEN_LIBRARY_DIR), 2}, Case{fs::path("relative/folder"), 1}}) {
         Events events;
-        CCipher cipher = c.folder ? CCipher(&events, *c.folder) : CCipher(&events);
+        CCipher cipher(&events, c.folder);
         EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
         EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
         EXPECT_EQ(cipher.DLLMode(), c.mode);
@@ -222,7 +222,10 @@ TEST(SecuredFileFaults, EachLeavesInputOutputAndFolderAsTheyWereInBothModes) {
             EXPECT_EQ(stopper.progress.size(), c.events ? 2u : 0u) << "stops at the second piece";
         }
     }
-    EXPECT_TRUE(!device || IsDevice(dir / "full")) << "the device was replaced by a file";
+    if (!device) {
+        GTEST_SKIP() << "cannot make device nodes here: the disk-full case did not run";
+    }
+    EXPECT_TRUE(IsDevice(dir / "full")) << "the device was replaced by a file";
 }
 
 TEST(SecuredFileFaults, LargestInputStillFitsInBothModes) {
