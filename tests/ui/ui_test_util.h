@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
@@ -16,7 +15,6 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -24,6 +22,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+// Failures show the text rather than its bytes.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace hushnote::test {
 
