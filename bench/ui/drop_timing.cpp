@@ -5,6 +5,8 @@
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/frmMain.h"
 
+#include "timing.h"
+
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -19,20 +21,11 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
-
-double Seconds(const std::function<void()>& f) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-} // namespace
+using hushnote::bench::Seconds;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    const qint64 bytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 10 * 1024 * 1024;
-    const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
+    const auto [bytes, rounds] = hushnote::bench::ParseArguments(argc, argv, 10 * 1024 * 1024);
 
     // Lines of 20 to 99 characters with CR LF breaks, as a text file has.
     QByteArray text;

@@ -10,7 +10,9 @@
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/frmMain.h"
 
+#include "timing.h"
 #include <QAction>
+
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -21,20 +23,11 @@
 #include <cstdio>
 #include <random>
 
-namespace {
-
-double Seconds(const std::function<void()>& f) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-} // namespace
+using hushnote::bench::Seconds;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    const qint64 bytes = argc > 1 ? QByteArray(argv[1]).toLongLong() : 16'777'215;
-    const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
+    const auto [bytes, rounds] = hushnote::bench::ParseArguments(argc, argv, 16'777'215);
 
     QTemporaryDir dir;
     const QString in = dir.filePath(QStringLiteral("input.bin"));

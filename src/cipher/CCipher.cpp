@@ -5,6 +5,7 @@
 #include "common/error.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace hushnote {
 namespace {
@@ -163,42 +164,44 @@ std::string CCipher::Decode(std::string_view piece) {
     return out;
 }
 
+void CCipher::ForEachPiece(fileio::InputFile& in, const std::filesystem::path& infile,
+                           std::int64_t length, std::int32_t pieceSize, const char* doing,
+                           const std::function<void(std::string&)>& work) {
+    std::string piece(static_cast<std::size_t>(pieceSize), '\0');
+    for (std::int64_t remaining = length; remaining > 0;) {
+        if (events_ != nullptr && !events_->ReportProgress(remaining, length)) {
+            ThrowCancelled();
+        }
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(pieceSize, remaining));
+        piece.resize(want);
+        if (in.Read(piece.data(), want) != want) {
+            throw Failure(kErrPathAccess, "\"" + infile.string() +
+                                              "\" became shorter while it was being " + doing +
+                                              ".");
+        }
+        remaining -= static_cast<std::int64_t>(want);
+        work(piece);
+    }
+}
+
 std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
                                  const std::filesystem::path& outfile, std::string_view Password) {
     SelectModeAndKey(Password);
-    try {
-        fileio::InputFile in(infile);
-        const std::int64_t n = in.size();
-        if (n > VBEncrypt::kMaxLength) {
-            throw Failure(kErrInvalidArgument,
-                          "\"" + infile.string() + "\" is " + std::to_string(n) +
-                              " bytes long; a secured file holds at most 16,777,215 bytes.");
-        }
-        fileio::OutputFile out(outfile, infile);
-        out.Write(VBEncrypt::EncodeLengthHeader(n));
-        std::string piece(kSecurePiece, '\0');
-        std::int64_t remaining = n;
-        while (remaining > 0) {
-            if (events_ != nullptr && !events_->ReportProgress(remaining, n)) {
-                ThrowCancelled();
-            }
-            const auto want =
-                static_cast<std::size_t>(std::min<std::int64_t>(kSecurePiece, remaining));
-            piece.resize(want);
-            if (in.Read(piece.data(), want) != want) {
-                throw Failure(kErrPathAccess, "\"" + infile.string() +
-                                                  "\" became shorter while it was being secured.");
-            }
-            remaining -= static_cast<std::int64_t>(want);
-            CipherInPlace(piece);
-            out.Write(Encode(piece));
-        }
-        out.Commit();
-    } catch (...) {
-        EndFileOperation();
-        throw;
+    const EndOfFileOperation end{this};
+    fileio::InputFile in(infile);
+    const std::int64_t n = in.size();
+    if (n > VBEncrypt::kMaxLength) {
+        throw Failure(kErrInvalidArgument,
+                      "\"" + infile.string() + "\" is " + std::to_string(n) +
+                          " bytes long; a secured file holds at most 16,777,215 bytes.");
     }
-    EndFileOperation();
+    fileio::OutputFile out(outfile, infile);
+    out.Write(VBEncrypt::EncodeLengthHeader(n));
+    ForEachPiece(in, infile, n, kSecurePiece, "secured", [&](std::string& piece) {
+        CipherInPlace(piece);
+        out.Write(Encode(piece));
+    });
+    out.Commit();
     return 0;
 }
 
@@ -206,48 +209,28 @@ std::int16_t CCipher::DeSecureFile(const std::filesystem::path& infile,
                                    const std::filesystem::path& outfile,
                                    std::string_view Password) {
     SelectModeAndKey(Password);
-    try {
-        fileio::InputFile in(infile);
-        std::string header(VBEncrypt::kHeaderChars, ' ');
-        header.resize(in.Read(header.data(), header.size()));
-        // The header is always read by the built-in decoder.
-        std::int64_t total = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
-        if (total < 0) {
-            EndFileOperation();
-            return 1;
-        }
-        fileio::OutputFile out(outfile, infile);
-        const std::int64_t bodyLength = std::max<std::int64_t>(
-            0, in.size() - static_cast<std::int64_t>(VBEncrypt::kHeaderChars));
-        std::int64_t remaining = bodyLength;
-        std::string piece(kDeSecurePiece, '\0');
-        while (remaining > 0) {
-            if (events_ != nullptr && !events_->ReportProgress(remaining, bodyLength)) {
-                ThrowCancelled();
-            }
-            const auto want =
-                static_cast<std::size_t>(std::min<std::int64_t>(kDeSecurePiece, remaining));
-            piece.resize(want);
-            if (in.Read(piece.data(), want) != want) {
-                throw Failure(kErrPathAccess,
-                              "\"" + infile.string() +
-                                  "\" became shorter while it was being de-secured.");
-            }
-            remaining -= static_cast<std::int64_t>(want);
-            std::string plain = Decode(piece);
-            CipherInPlace(plain);
-            if (total < static_cast<std::int64_t>(plain.size())) {
-                plain.resize(static_cast<std::size_t>(total));
-            }
-            out.Write(plain);
-            total -= static_cast<std::int64_t>(plain.size());
-        }
-        out.Commit();
-    } catch (...) {
-        EndFileOperation();
-        throw;
+    const EndOfFileOperation end{this};
+    fileio::InputFile in(infile);
+    std::string header(VBEncrypt::kHeaderChars, ' ');
+    header.resize(in.Read(header.data(), header.size()));
+    // The header is always read by the built-in decoder.
+    std::int64_t total = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
+    if (total < 0) {
+        return 1;
     }
-    EndFileOperation();
+    fileio::OutputFile out(outfile, infile);
+    const std::int64_t bodyLength =
+        std::max<std::int64_t>(0, in.size() - static_cast<std::int64_t>(VBEncrypt::kHeaderChars));
+    ForEachPiece(in, infile, bodyLength, kDeSecurePiece, "de-secured", [&](std::string& piece) {
+        std::string plain = Decode(piece);
+        CipherInPlace(plain);
+        if (total < static_cast<std::int64_t>(plain.size())) {
+            plain.resize(static_cast<std::size_t>(total));
+        }
+        out.Write(plain);
+        total -= static_cast<std::int64_t>(plain.size());
+    });
+    out.Commit();
     return 0;
 }
 

@@ -4,10 +4,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace hushnote {
+
+namespace fileio {
+class InputFile;
+}
 
 // What the cipher object needs from whoever drives it (the window, the
 // command-line tool, a test). The engine itself knows nothing of Qt.
@@ -72,8 +77,20 @@ public:
     static constexpr std::int32_t kDeSecurePiece = 5460;
 
 private:
+    // However a file operation ends, the library loses the password's key
+    // schedule and the built-in state is wiped.
+    struct EndOfFileOperation {
+        CCipher* cipher;
+        ~EndOfFileOperation() { cipher->EndFileOperation(); }
+    };
+
     void SelectModeAndKey(std::string_view Password);
     void EndFileOperation();
+    // Reads length bytes of in piece by piece, reporting progress before each
+    // piece (and stopping when asked to), and hands every piece to work.
+    void ForEachPiece(fileio::InputFile& in, const std::filesystem::path& infile,
+                      std::int64_t length, std::int32_t pieceSize, const char* doing,
+                      const std::function<void(std::string&)>& work);
     std::string Encode(std::string_view piece);
     std::string Decode(std::string_view piece);
     void CipherInPlace(std::string& piece);
