@@ -169,6 +169,14 @@ TEST_F(MainWindowTest, SecureThenDeSecureRoundTrips) {
     }
     const std::string messages[] = {"Dear Ann,\r\n\r\nsee you at 8.\r\n", high, " ",
                                     std::string("nul\0here\x1a tab\t bell\x07 end", 25)};
+    // No key-dependent cipher state outlives a command.
+    const auto expectWiped = [] {
+        const VBEncrypt::CipherState& state = VBEncrypt::State();
+        EXPECT_TRUE(
+            std::all_of(state.SBox.begin(), state.SBox.end(), [](auto v) { return v == 0; }));
+        EXPECT_TRUE(std::all_of(state.KeyTable.begin(), state.KeyTable.end(),
+                                [](auto v) { return v == 0; }));
+    };
     frmMain& w = Open();
     for (const std::string& m : messages) {
         ResetSeams();
@@ -176,6 +184,7 @@ TEST_F(MainWindowTest, SecureThenDeSecureRoundTrips) {
         w.SetMessageText(message);
         TypePassword();
         Run("cmdSecure");
+        expectWiped();
         EXPECT_EQ(VBEncrypt::DeSecureMessage(Codes(w.MessageText()), kPassword), m);
         EXPECT_TRUE(Password()->text().isEmpty());
         EXPECT_TRUE(Status()->text().isEmpty());
@@ -183,6 +192,7 @@ TEST_F(MainWindowTest, SecureThenDeSecureRoundTrips) {
         const QString secured = w.MessageText();
         TypePassword();
         Run("cmdDeSecure");
+        expectWiped();
         EXPECT_EQ(Codes(w.MessageText()), m);
         EXPECT_TRUE(Password()->text().isEmpty());
         EXPECT_TRUE(Status()->text().isEmpty());
