@@ -107,5 +107,26 @@ TEST_F(DropTest, TextAndRemoteDragsAreRefused) {
     EXPECT_EQ(w_->MessageText(), QString());
 }
 
+TEST_F(DropTest, CommandsQueuedDuringADropWaitForIt) {
+    // The drop lets pending events run between files; a Secure click queued
+    // meanwhile must not secure a half-loaded box.
+    Open();
+    WriteFile(Path("one.txt"), "first");
+    WriteFile(Path("two.txt"), "second");
+    TypePassword();
+    // Queued once the first file is in the box: it runs between the files.
+    bool queued = false;
+    QObject::connect(Msg(), &QPlainTextEdit::textChanged, Msg(), [&] {
+        if (!std::exchange(queued, true)) {
+            QMetaObject::invokeMethod(Button("cmdSecure"), &QPushButton::click,
+                                      Qt::QueuedConnection);
+        }
+    });
+    ASSERT_TRUE(Drop(Files({Path("one.txt"), Path("two.txt")}).get()));
+    ASSERT_TRUE(queued);
+    EXPECT_EQ(Codes(w_->MessageText()), "first\r\nsecond\r\n");
+    EXPECT_EQ(Password()->text(), QString::fromLatin1(kPassword));
+}
+
 } // namespace
 } // namespace hushnote::test

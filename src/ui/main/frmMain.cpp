@@ -123,6 +123,27 @@ QString FromCodes(const std::string& codes) {
 
 } // namespace
 
+class frmMain::BusyScope {
+public:
+    BusyScope(frmMain& window, Busy what) : window_(window) {
+        window_.busy_ = what;
+        if (what == Busy::FileOperation) {
+            window_.SetCipherCommandsEnabled(false);
+        }
+    }
+    ~BusyScope() {
+        if (window_.busy_ == Busy::FileOperation) {
+            window_.SetCipherCommandsEnabled(true);
+        }
+        window_.busy_ = Busy::Idle;
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    frmMain& window_;
+};
+
 void MsgTextBox::keyPressEvent(QKeyEvent* e) {
     // Ctrl+A selects the whole message.
     if (e->matches(QKeySequence::SelectAll) ||
@@ -253,7 +274,7 @@ void frmMain::CreateControls() {
     txtMsg->viewport()->setAcceptDrops(true);
     // One thing at a time: no drop while a file runs or another drop or text
     // command is still working.
-    txtMsg->dropAllowed = [this] { return !fileOperation_ && !loadingDrop_ && !textCommand_; };
+    txtMsg->dropAllowed = [this] { return busy_ == Busy::Idle; };
     connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QStringList& paths) {
         Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
     });
@@ -479,7 +500,7 @@ void frmMain::Guarded(const std::function<void()>& command) {
 }
 
 void frmMain::cmdSecure_Click() {
-    if (fileOperation_) {
+    if (busy_ != Busy::Idle) {
         return;
     }
     const QString message = MessageText();
@@ -502,11 +523,7 @@ void frmMain::cmdSecure_Click() {
         MessageBox::Show(this, QStringLiteral("Message limit is 20,000 characters."));
         return;
     }
-    textCommand_ = true;
-    const struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{textCommand_};
+    const BusyScope busy(*this, Busy::TextCommand);
     SetSecureMsg();
     std::string secured;
     {
@@ -523,7 +540,7 @@ void frmMain::cmdSecure_Click() {
 }
 
 void frmMain::cmdDeSecure_Click() {
-    if (fileOperation_) {
+    if (busy_ != Busy::Idle) {
         return;
     }
     QString text = MessageText();
@@ -544,11 +561,7 @@ void frmMain::cmdDeSecure_Click() {
     }
     // Joins secured text that a mail program or the user broke into lines.
     text.remove(QStringLiteral("\r\n"));
-    textCommand_ = true;
-    const struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{textCommand_};
+    const BusyScope busy(*this, Busy::TextCommand);
     SetDeSecureMsg();
     Secret result;
     {
@@ -627,14 +640,10 @@ QString frmMain::LinesOfFile(const QByteArray& bytes) {
 }
 
 void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
-    if (fileOperation_ || loadingDrop_) {
+    if (busy_ != Busy::Idle) {
         return;
     }
-    loadingDrop_ = true;
-    const struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{loadingDrop_};
+    const BusyScope busy(*this, Busy::Drop);
     activateWindow();
     raise();
     for (const QString& path : paths) {
@@ -674,7 +683,7 @@ void frmMain::DoDeSecureFile() {
 }
 
 void frmMain::RunFileCommand(bool securing) {
-    if (fileOperation_) {
+    if (busy_ != Busy::Idle) {
         return;
     }
     if (txtPassword->text().isEmpty()) {
@@ -704,31 +713,22 @@ void frmMain::RunFileCommand(bool securing) {
                        : QStringLiteral(" De-Securing File..."));
     const Secret password(ToCodes(txtPassword->text()));
 
-    // One cipher operation at a time: the progress reports let the user reach
-    // the window while the file runs.
-    fileOperation_ = true;
-    SetCipherCommandsEnabled(false);
     lastPump_.invalidate();
     std::int16_t result = 0;
     bool cancelled = false;
     try {
+        // The progress reports let the user reach the window while the file
+        // runs; its cipher commands are off until it ends, however it ends.
+        const BusyScope busy(*this, Busy::FileOperation);
         CCipher cipher(this, libraryFolder_);
         result = securing ? cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value())
                           : cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
     } catch (const Failure& f) {
-        fileOperation_ = false;
-        SetCipherCommandsEnabled(true);
         cancelled = closeRequested_ && f.number() == kErrCancelled;
         if (!cancelled) {
             throw;
         }
-    } catch (...) {
-        fileOperation_ = false;
-        SetCipherCommandsEnabled(true);
-        throw;
     }
-    fileOperation_ = false;
-    SetCipherCommandsEnabled(true);
     if (cancelled) {
         // The window was closed while the file ran: the operation stopped
         // and left nothing behind; now close for real.
@@ -766,7 +766,7 @@ bool frmMain::ReportProgress(std::int64_t remaining, std::int64_t /*total*/) {
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (fileOperation_) {
+    if (busy_ == Busy::FileOperation) {
         // Stop the running file first; it closes the window when it has
         // cleaned up.
         closeRequested_ = true;

@@ -78,7 +78,7 @@ public:
     QString MessageText() const;
     void SetMessageText(const QString& text);
 
-    bool FileOperationRunning() const { return fileOperation_; }
+    bool FileOperationRunning() const { return busy_ == Busy::FileOperation; }
 
     // The status line's latest text, also when it is still waiting to be
     // painted.
@@ -142,9 +142,12 @@ private:
     QAction* mnuSecureFile = nullptr;
     QAction* mnuDeSecureFile = nullptr;
 
-    bool fileOperation_ = false;
-    bool loadingDrop_ = false;
-    bool textCommand_ = false;
+    // One text command, drop or file operation at a time: SetMsg and the drop
+    // let pending events run, so a click queued meanwhile must not start a
+    // second one inside the first.
+    enum class Busy { Idle, TextCommand, Drop, FileOperation };
+    class BusyScope;
+    Busy busy_ = Busy::Idle;
     bool closeRequested_ = false;
     bool centred_ = false;
     QElapsedTimer lastPump_;
