@@ -346,14 +346,7 @@ void GetPassword(const Options& o, Secret& codes) {
     if (typed.value().empty()) {
         throw Refusal{"Password is blank."};
     }
-    try {
-        codes.value() = codepage::Utf8ToCodes(typed.value());
-    } catch (const Failure&) {
-        // The description would show the password's character; say less.
-        throw Failure(kErrInvalidArgument,
-                      std::string("The password holds a character that is not in the ") +
-                          codepage::kName + " character set, or is not valid UTF-8.");
-    }
+    codes = Secret(codepage::PasswordToCodes(std::string_view(typed.value())));
 }
 
 // A missing input is refused: the window's open dialog asked before it let

@@ -135,6 +135,26 @@ std::string Utf8ToCodes(std::string_view text) {
     return codes;
 }
 
+namespace {
+template <class Text, class Convert> std::string PasswordCodes(Text password, Convert convert) {
+    try {
+        return convert(password);
+    } catch (const Failure&) {
+        throw Failure(kErrInvalidArgument,
+                      std::string("The password holds a character that is not in the ") + kName +
+                          " character set, or is not valid text.");
+    }
+}
+} // namespace
+
+std::string PasswordToCodes(std::u16string_view password) {
+    return PasswordCodes(password, [](std::u16string_view p) { return Utf16ToCodes(p); });
+}
+
+std::string PasswordToCodes(std::string_view utf8Password) {
+    return PasswordCodes(utf8Password, [](std::string_view p) { return Utf8ToCodes(p); });
+}
+
 std::u16string CodesToUtf16(std::string_view codes) {
     std::u16string text(codes.size(), u'\0');
     for (std::size_t i = 0; i < codes.size(); ++i) {

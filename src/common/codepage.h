@@ -24,6 +24,11 @@ std::optional<std::uint8_t> CharToCode(char32_t ch);
 std::string Utf16ToCodes(std::u16string_view text);
 std::string Utf8ToCodes(std::string_view text);
 
+// The same for a password, but a failure never shows the character: an error
+// box or a terminal must not reveal any part of a password.
+std::string PasswordToCodes(std::u16string_view password);
+std::string PasswordToCodes(std::string_view utf8Password);
+
 std::u16string CodesToUtf16(std::string_view codes);
 std::string CodesToUtf8(std::string_view codes);
 

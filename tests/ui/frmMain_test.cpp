@@ -160,6 +160,29 @@ TEST_F(MainWindowTest, CommandMessages) {
 }
 
 // Each run can be undone, and Ctrl+A selects all of the result.
+// An error box must never show a character of the password.
+TEST_F(MainWindowTest, PasswordOutsideTheCodePageIsRefusedUnshown) {
+    const QString password = QStringLiteral("pass\u2603word");
+    Open();
+    for (const char* command : {"cmdSecure", "cmdDeSecure", "mnuFileItem_0"}) {
+        ResetSeams();
+        bool dialogShown = false;
+        cDialog::SetNextFileAnswer([&](FileDialog& dlg) {
+            dialogShown = true;
+            dlg.reject();
+        });
+        w_->SetMessageText(QStringLiteral("hello"));
+        Password()->setText(password); // QTest cannot type a snowman
+        Run(command);
+        ASSERT_EQ(Boxes().size(), 1u) << command;
+        EXPECT_TRUE(Boxes()[0].text.startsWith(QStringLiteral("Error #5\r\n\r\n"))) << command;
+        EXPECT_FALSE(Boxes()[0].text.contains(QChar(0x2603))) << command;
+        EXPECT_FALSE(dialogShown) << command;
+        EXPECT_EQ(w_->MessageText(), QStringLiteral("hello"));
+        EXPECT_EQ(Password()->text(), password);
+    }
+}
+
 TEST_F(MainWindowTest, SecureThenDeSecureRoundTrips) {
     std::string high;
     for (int c = 32; c < 256; ++c) {

@@ -78,9 +78,17 @@ std::filesystem::path ToPath(const QString& path) {
 
 // Straight from the QString's own characters: no intermediate copy of a
 // password is left behind unwiped.
+std::u16string_view View(const QString& text) {
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
+}
+
 std::string ToCodes(const QString& text) {
-    return codepage::Utf16ToCodes(std::u16string_view(
-        reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    return codepage::Utf16ToCodes(View(text));
+}
+
+// The password box's text as codes; a failure does not show its characters.
+Secret PasswordCodes(const QLineEdit* box) {
+    return Secret(codepage::PasswordToCodes(View(box->text())));
 }
 
 // The whole file as bytes; a failure is a Failure with the usual numbers.
@@ -528,7 +536,7 @@ void frmMain::cmdSecure_Click() {
     std::string secured;
     {
         const Secret codes(ToCodes(message));
-        const Secret password(ToCodes(txtPassword->text()));
+        const Secret password(PasswordCodes(txtPassword));
         secured = VBEncrypt::SecureMessage(codes.value(), password.value());
         // No key-dependent state outlives the command.
         VBEncrypt::WipeState();
@@ -565,7 +573,7 @@ void frmMain::cmdDeSecure_Click() {
     SetDeSecureMsg();
     Secret result;
     {
-        const Secret password(ToCodes(txtPassword->text()));
+        const Secret password(PasswordCodes(txtPassword));
         result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text), password.value()));
         VBEncrypt::WipeState();
     }
@@ -691,6 +699,8 @@ void frmMain::RunFileCommand(bool securing) {
         txtPassword->setFocus();
         return;
     }
+    // Before the dialogs: a password the code page lacks is told at once.
+    const Secret password(PasswordCodes(txtPassword));
     cDialog dialog;
     QString name;
     const QString infile = dialog.GetOpenName(this, name, QString(),
@@ -711,7 +721,6 @@ void frmMain::RunFileCommand(bool securing) {
     }
     SetStatus(securing ? QStringLiteral(" Securing File...")
                        : QStringLiteral(" De-Securing File..."));
-    const Secret password(ToCodes(txtPassword->text()));
 
     lastPump_.invalidate();
     std::int16_t result = 0;
