@@ -16,6 +16,9 @@ constexpr std::string_view kClearKey = " ";
 constexpr std::string_view kEndOfFileKey = "    ";
 
 std::string HeaderCodes(std::int64_t n) {
+    if (n > VBEncrypt::kMaxLength) {
+        VBEncrypt::EncodeLengthHeader(n); // throws the same failure as the built-in engine
+    }
     return {static_cast<char>(n >> 16),
             static_cast<char>((n >> 8) & 255),
             static_cast<char>(n & 255),
@@ -63,6 +66,7 @@ std::string CCipher::Cipher(std::string_view msg) {
 }
 
 std::string CCipher::SecureString(std::string_view msg, std::string_view Password) {
+    const std::string codes = HeaderCodes(static_cast<std::int64_t>(msg.size()));
     Initilize(Password, 0);
     std::string cipherText = Cipher(msg);
     const auto L = static_cast<std::int32_t>(cipherText.size());
@@ -71,7 +75,6 @@ std::string CCipher::SecureString(std::string_view msg, std::string_view Passwor
     }
     std::string body((L / 3 + 1) * 4, ' ');
     body.resize(static_cast<std::size_t>(library_.EncodeText(cipherText.data(), L, body.data())));
-    const std::string codes = HeaderCodes(static_cast<std::int64_t>(msg.size()));
     std::string head(12, ' ');
     head.resize(static_cast<std::size_t>(library_.EncodeText(codes.data(), 6, head.data())));
     std::string result = head + body;
@@ -213,7 +216,8 @@ std::int16_t CCipher::DeSecureFile(const std::filesystem::path& infile,
     fileio::InputFile in(infile);
     std::string header(VBEncrypt::kHeaderChars, ' ');
     header.resize(in.Read(header.data(), header.size()));
-    // The header is always read by the built-in decoder.
+    // The built-in decoder reads the header in both modes, so both accept and
+    // refuse exactly the same files.
     std::int64_t total = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
     if (total < 0) {
         return 1;

@@ -61,9 +61,10 @@ public:
     std::string DeSecureString(std::string_view msg, std::string_view Password);
 
     // Secures infile into outfile. Returns 0 when it completes; throws Failure
-    // otherwise (53 input missing... see the implementation for the numbers),
+    // otherwise (75 file access, 61 disk full, 5 input too large, 18 stopped),
     // and then no partial file is left and an existing outfile is unchanged.
-    // A missing infile is created empty and secured to an 8-character header.
+    // A missing infile is created empty and secured to an 8-character header:
+    // the open dialog asked the user before it offered such a name.
     std::int16_t SecureFile(const std::filesystem::path& infile,
                             const std::filesystem::path& outfile, std::string_view Password);
 

@@ -86,7 +86,7 @@ DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
         result.error = message.value().substr(kFailureMark.size());
         return result;
     }
-    result.message.value() = codepage::CodesToUtf8(ToLf(message.value()));
+    result.message = Secret(codepage::CodesToUtf8(ToLf(message.value())));
     result.ok = true;
     return result;
 }

@@ -71,7 +71,10 @@ void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
             }
             const int err = errno;
             ::close(fd);
-            std::memset(buffer.data(), 0, buffer.size());
+            volatile char* p = buffer.data();
+            for (std::size_t i = 0; i < buffer.size(); ++i) {
+                p[i] = 0;
+            }
             throw Failure(kErrPathAccess, "Cannot read the password file \"" + path.string() +
                                               "\": " + std::strerror(err) + ".");
         }

@@ -4,7 +4,7 @@
 
 namespace hushnote {
 
-// A colour as the original platform's colour properties hold it: 0x00BBGGRR,
+// A colour as the settings store keeps it, one number per colour: 0x00BBGGRR,
 // red in the lowest byte. Signed, because the settings store keeps it as
 // signed decimal text.
 using ColorValue = std::int32_t;

@@ -5,8 +5,8 @@
 
 namespace hushnote {
 
-// The classic error numbers, kept so that messages read "Error #53" etc. as
-// users of the original program know them.
+// Error numbers are part of what the user sees ("Error #53") and what scripts
+// may test, so each kind of failure keeps its number for good.
 enum ErrorNumber : int {
     kErrInvalidArgument = 5,
     kErrOverflow = 6,

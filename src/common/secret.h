@@ -3,8 +3,8 @@
 #include <string>
 #include <utility>
 
-// Passwords and messages in memory: every copy the program makes is
-// overwritten before it is freed, so a freed block holds no password.
+// Passwords in memory: every copy the program makes is overwritten before it
+// is freed, so a freed block holds no password.
 namespace hushnote {
 
 // Overwrites the characters of s with zeros, in a way the compiler cannot

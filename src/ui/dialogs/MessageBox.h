@@ -11,7 +11,7 @@ class QWidget;
 namespace hushnote {
 
 // The program's message boxes: caption, text, icon and buttons, answered with
-// the classic button numbers (1 OK, 6 Yes, 7 No).
+// fixed numbers that callers compare against (1 OK, 6 Yes, 7 No).
 class MessageBox {
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
