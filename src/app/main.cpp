@@ -2,6 +2,46 @@
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    (void)!::write(g_signalPipe[0], &byte, 1);
+}
+
+// A logout, Ctrl+C in the starting terminal or a kill closes the window the
+// normal way: a running file operation stops and removes its temporary file.
+void CloseOnTerminationSignals(QWidget& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [] {
+        char byte;
+        (void)!::read(g_signalPipe[1], &byte, 1);
+        // Every window, the About window too: the main window waits for a
+        // running file to stop, and the program ends with its last window.
+        QApplication::closeAllWindows();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -11,6 +51,7 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.hushnote.Hushnote"));
 
     hushnote::frmMain window;
+    CloseOnTerminationSignals(window);
     window.show();
     // The program ends when its last window closes: an About window still
     // open keeps it running after the main window is gone.
