@@ -286,7 +286,9 @@ private:
 
 // ---- Input
 
-std::string ReadAll(int fd, const std::string& name) {
+// Reads to the end, but refuses more than maxBytes: a text command must not
+// grow without bound on an endless input (secure-text < /dev/zero).
+std::string ReadAll(int fd, const std::string& name, std::size_t maxBytes, const char* tooLong) {
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -302,12 +304,15 @@ std::string ReadAll(int fd, const std::string& name) {
             return data;
         }
         data.append(buffer, static_cast<std::size_t>(got));
+        if (data.size() > maxBytes) {
+            throw Refusal{tooLong};
+        }
     }
 }
 
-std::string ReadText(const Options& o) {
+std::string ReadText(const Options& o, std::size_t maxBytes, const char* tooLong) {
     if (!o.inputFile) {
-        return ReadAll(STDIN_FILENO, "standard input");
+        return ReadAll(STDIN_FILENO, "standard input", maxBytes, tooLong);
     }
     const int fd = ::open(o.inputFile->c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -316,7 +321,7 @@ std::string ReadText(const Options& o) {
                       "Cannot read \"" + *o.inputFile + "\": " + std::strerror(err) + ".");
     }
     try {
-        std::string data = ReadAll(fd, "\"" + *o.inputFile + "\"");
+        std::string data = ReadAll(fd, "\"" + *o.inputFile + "\"", maxBytes, tooLong);
         ::close(fd);
         return data;
     } catch (...) {
@@ -417,7 +422,8 @@ int RunFileCommand(const Options& o) {
 }
 
 int RunSecureText(const Options& o) {
-    Secret raw(ReadText(o));
+    // At most 3 bytes of UTF-8 for each of the 20,000 characters.
+    Secret raw(ReadText(o, 3 * kMessageLimit, "Message limit is 20,000 characters."));
     if (raw.value().empty()) {
         throw Refusal{"No message to secure."};
     }
@@ -436,7 +442,8 @@ int RunSecureText(const Options& o) {
 }
 
 int RunDeSecureText(const Options& o) {
-    Secret raw(ReadText(o));
+    // The longest secured text (16,777,215 bytes) with line breaks added.
+    Secret raw(ReadText(o, std::size_t{64} << 20, "not secured text: the input is too long"));
     if (raw.value().empty()) {
         throw Refusal{"No message to de-secure."};
     }
