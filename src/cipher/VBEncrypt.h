@@ -70,6 +70,9 @@ std::string EncodeLengthHeader(std::int64_t n);
 std::int64_t DecodedHeaderLength(std::string_view decodedHeader);
 
 inline constexpr std::int64_t kMaxLength = 16'777'215;
+// The longest message the Secure command takes (line breaks count two), so
+// that secured text stays short enough for a mail or a chat.
+inline constexpr std::size_t kMessageLimit = 20'000;
 inline constexpr std::size_t kHeaderChars = 8;
 
 } // namespace hushnote::VBEncrypt

@@ -29,7 +29,7 @@ namespace {
 
 constexpr const char* kProgram = "hushnote-cli";
 // The window's limit, counted in codes after line breaks became CR LF.
-constexpr std::size_t kMessageLimit = 20000;
+using VBEncrypt::kMessageLimit;
 
 constexpr const char* kHelp =
     R"(Usage: hushnote-cli [OPTIONS] COMMAND [ARGUMENTS]

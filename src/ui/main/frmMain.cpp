@@ -527,7 +527,7 @@ void frmMain::cmdSecure_Click() {
         txtPassword->setFocus();
         return;
     }
-    if (message.size() > kMessageLimit) {
+    if (static_cast<std::size_t>(message.size()) > VBEncrypt::kMessageLimit) {
         MessageBox::Show(this, QStringLiteral("Message limit is 20,000 characters."));
         return;
     }

@@ -101,8 +101,6 @@ public:
     void ShowLibraryError(const std::string& text) override;
     bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
 
-    static constexpr int kMessageLimit = 20000;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
