@@ -184,12 +184,7 @@ bool MsgTextBox::Acceptable(const QMimeData* data) const {
 }
 
 void MsgTextBox::dragEnterEvent(QDragEnterEvent* e) {
-    if (Acceptable(e->mimeData())) {
-        e->setDropAction(Qt::CopyAction);
-        e->accept();
-    } else {
-        e->ignore();
-    }
+    dragMoveEvent(e); // an enter is a move with more to say
 }
 
 void MsgTextBox::dragMoveEvent(QDragMoveEvent* e) {
