@@ -3,9 +3,12 @@
 #include "cipher/SecuredFileIO.h"
 #include "cipher/VBEncrypt.h"
 #include "common/error.h"
+#include "common/message.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace hushnote {
 namespace {
@@ -167,9 +170,8 @@ std::string CCipher::Decode(std::string_view piece) {
     return out;
 }
 
-void CCipher::ForEachPiece(fileio::InputFile& in, const std::filesystem::path& infile,
-                           std::int64_t length, std::int32_t pieceSize, const char* doing,
-                           const std::function<void(std::string&)>& work) {
+void CCipher::ForEachPiece(fileio::InputFile& in, std::int64_t length, std::int32_t pieceSize,
+                           const std::function<bool(std::string&)>& work) {
     std::string piece(static_cast<std::size_t>(pieceSize), '\0');
     for (std::int64_t remaining = length; remaining > 0;) {
         if (events_ != nullptr && !events_->ReportProgress(remaining, length)) {
@@ -178,63 +180,164 @@ void CCipher::ForEachPiece(fileio::InputFile& in, const std::filesystem::path& i
         const auto want = static_cast<std::size_t>(std::min<std::int64_t>(pieceSize, remaining));
         piece.resize(want);
         if (in.Read(piece.data(), want) != want) {
-            throw Failure(kErrPathAccess, "\"" + infile.string() +
-                                              "\" became shorter while it was being " + doing +
-                                              ".");
+            in.ThrowChanged();
         }
         remaining -= static_cast<std::int64_t>(want);
-        work(piece);
+        if (!work(piece)) {
+            return;
+        }
     }
 }
 
 std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
                                  const std::filesystem::path& outfile, std::string_view Password) {
+    fileio::InputFile in(infile, fileio::Purpose::Secure, fileio::IfMissing::Create);
+    return SecureFile(in, outfile, Password);
+}
+
+std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                                 std::string_view Password) {
     SelectModeAndKey(Password);
     const EndOfFileOperation end{this};
-    fileio::InputFile in(infile);
     const std::int64_t n = in.size();
-    if (n > VBEncrypt::kMaxLength) {
-        throw Failure(kErrInvalidArgument,
-                      "\"" + infile.string() + "\" is " + std::to_string(n) +
-                          " bytes long; a secured file holds at most 16,777,215 bytes.");
-    }
-    fileio::OutputFile out(outfile, infile);
+    fileio::OutputFile out(outfile, in);
     out.Write(VBEncrypt::EncodeLengthHeader(n));
-    ForEachPiece(in, infile, n, kSecurePiece, "secured", [&](std::string& piece) {
+    ForEachPiece(in, n, kSecurePiece, [&](std::string& piece) {
         CipherInPlace(piece);
         out.Write(Encode(piece));
+        return true;
     });
+    in.CheckUnchanged();
     out.Commit();
     return 0;
 }
 
+namespace {
+
+// Drops the line breaks from text in place and checks that what is left is
+// secured text; returns the first byte that is neither, if any.
+std::optional<std::size_t> KeepSecuredChars(std::string& text) {
+    bool plain = true; // no line break, nothing foreign: the usual case, checked fast
+    for (char c : text) {
+        plain &= static_cast<unsigned char>(c - '?') < 64;
+    }
+    if (plain) {
+        return std::nullopt;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            continue;
+        }
+        // "0" is read as "|", as the decoder always has.
+        if (static_cast<unsigned char>(c - '?') >= 64 && c != '0') {
+            return i;
+        }
+        text[kept++] = c;
+    }
+    text.resize(kept);
+    return std::nullopt;
+}
+
+std::string ForeignByte(std::int64_t position, char c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    return "byte " + Grouped(position) + " is " + hex + ", which secured text never holds";
+}
+
+} // namespace
+
 std::int16_t CCipher::DeSecureFile(const std::filesystem::path& infile,
                                    const std::filesystem::path& outfile,
                                    std::string_view Password) {
+    fileio::InputFile in(infile, fileio::Purpose::DeSecure, fileio::IfMissing::Create);
+    return DeSecureFile(in, outfile, Password);
+}
+
+std::int16_t CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                                   std::string_view Password) {
     SelectModeAndKey(Password);
     const EndOfFileOperation end{this};
-    fileio::InputFile in(infile);
-    std::string header(VBEncrypt::kHeaderChars, ' ');
-    header.resize(in.Read(header.data(), header.size()));
+    problem_ = {};
+    std::int64_t position = 0; // bytes of the input taken, to name a foreign one
+    // Drops the line breaks of a run just read; false when it holds a byte
+    // that no secured file holds.
+    auto secured = [&](std::string& run) {
+        const auto raw = static_cast<std::int64_t>(run.size());
+        if (const auto at = KeepSecuredChars(run)) {
+            problem_.reason = ForeignByte(position + static_cast<std::int64_t>(*at) + 1, run[*at]);
+            return false;
+        }
+        position += raw;
+        return true;
+    };
+
+    std::string header;
+    for (std::string run; header.size() < VBEncrypt::kHeaderChars;) {
+        run.resize(VBEncrypt::kHeaderChars - header.size());
+        run.resize(in.Read(run.data(), run.size()));
+        if (run.empty()) {
+            break;
+        }
+        if (!secured(run)) {
+            return kNotSecured;
+        }
+        header += run;
+    }
     // The built-in decoder reads the header in both modes, so both accept and
     // refuse exactly the same files.
-    std::int64_t total = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
-    if (total < 0) {
-        return 1;
+    const std::int64_t length = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
+    if (length < 0) {
+        return kNotSecured;
     }
-    fileio::OutputFile out(outfile, infile);
-    const std::int64_t bodyLength =
-        std::max<std::int64_t>(0, in.size() - static_cast<std::int64_t>(VBEncrypt::kHeaderChars));
-    ForEachPiece(in, infile, bodyLength, kDeSecurePiece, "de-secured", [&](std::string& piece) {
-        std::string plain = Decode(piece);
+
+    fileio::OutputFile out(outfile, in);
+    std::int64_t total = length;
+    std::string carry; // the characters of a group that a line break or a piece split
+    bool decodedAny = false;
+    auto write = [&](std::string plain) {
         CipherInPlace(plain);
         if (total < static_cast<std::int64_t>(plain.size())) {
             plain.resize(static_cast<std::size_t>(total));
         }
         out.Write(plain);
         total -= static_cast<std::int64_t>(plain.size());
+    };
+    bool foreign = false;
+    ForEachPiece(in, in.size() - position, kDeSecurePiece, [&](std::string& piece) {
+        if (!secured(piece)) {
+            foreign = true;
+            return false;
+        }
+        std::string_view text = piece;
+        if (!carry.empty()) {
+            carry += piece;
+            text = carry;
+        }
+        const std::size_t whole = text.size() / 4 * 4;
+        if (whole > 0) {
+            decodedAny = true;
+            write(Decode(text.substr(0, whole)));
+        }
+        carry = std::string(text.substr(whole));
+        return true;
     });
+    if (foreign) {
+        return kNotSecured;
+    }
+    in.CheckUnchanged();
+    if (!decodedAny && !carry.empty()) {
+        // A body of 1 to 3 characters reads as the built-in decoder reads it
+        // in secured text, so a file and the same text agree.
+        write(VBEncrypt::DecodePrintable(carry));
+    }
     out.Commit();
+    if (total > 0) {
+        problem_.expected = length;
+        problem_.recovered = length - total;
+        return kDamaged;
+    }
     return 0;
 }
 

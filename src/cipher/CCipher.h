@@ -61,18 +61,41 @@ public:
     std::string DeSecureString(std::string_view msg, std::string_view Password);
 
     // Secures infile into outfile. Returns 0 when it completes; throws Failure
-    // otherwise (75 file access, 61 disk full, 5 input too large, 18 stopped),
-    // and then no partial file is left and an existing outfile is unchanged.
-    // A missing infile is created empty and secured to an 8-character header:
-    // the open dialog asked the user before it offered such a name.
+    // otherwise (75 file access or an input that changed while it was read,
+    // 61 disk full, 5 input too large, 18 stopped), and then no partial file
+    // is left and an existing outfile is unchanged. A missing infile is
+    // created empty and secured to an 8-character header: the window's open
+    // dialog asked the user before it offered such a name.
     std::int16_t SecureFile(const std::filesystem::path& infile,
                             const std::filesystem::path& outfile, std::string_view Password);
+    // The same for an input the caller opened (Purpose::Secure) before it
+    // asked for the password, so the file checked is the file secured.
+    std::int16_t SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                            std::string_view Password);
 
-    // De-secures infile into outfile. Returns 0 when it completes, 1 when the
-    // header cannot be read (then nothing is written at all); throws Failure
-    // otherwise, with the same guarantees as SecureFile.
+    // De-secures infile into outfile; line breaks in it are skipped, as a
+    // mail program may have added them. Returns
+    //   0 when it completes;
+    //   1 when infile is not a secured file: nothing is written, and
+    //     LastProblem().reason names the first byte no secured file holds
+    //     (empty when the header cannot be read);
+    //   2 when the body holds less than its header says: what it holds is
+    //     written, and LastProblem() tells how much of it came back.
+    // Throws Failure otherwise, with the same guarantees as SecureFile.
     std::int16_t DeSecureFile(const std::filesystem::path& infile,
                               const std::filesystem::path& outfile, std::string_view Password);
+    std::int16_t DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                              std::string_view Password);
+
+    static constexpr std::int16_t kNotSecured = 1;
+    static constexpr std::int16_t kDamaged = 2;
+
+    struct FileProblem {
+        std::string reason;         // not secured: "byte 9 is 0x20, ..."
+        std::int64_t expected = 0;  // damaged: the length the header gives
+        std::int64_t recovered = 0; // damaged: the bytes written
+    };
+    const FileProblem& LastProblem() const { return problem_; }
 
     static constexpr std::int32_t kSecurePiece = 4095;
     static constexpr std::int32_t kDeSecurePiece = 5460;
@@ -88,15 +111,16 @@ private:
     void SelectModeAndKey(std::string_view Password);
     void EndFileOperation();
     // Reads length bytes of in piece by piece, reporting progress before each
-    // piece (and stopping when asked to), and hands every piece to work.
-    void ForEachPiece(fileio::InputFile& in, const std::filesystem::path& infile,
-                      std::int64_t length, std::int32_t pieceSize, const char* doing,
-                      const std::function<void(std::string&)>& work);
+    // piece (and stopping when asked to), and hands every piece to work,
+    // which returns false to stop early.
+    void ForEachPiece(fileio::InputFile& in, std::int64_t length, std::int32_t pieceSize,
+                      const std::function<bool(std::string&)>& work);
     std::string Encode(std::string_view piece);
     std::string Decode(std::string_view piece);
     void CipherInPlace(std::string& piece);
 
     std::int16_t DLLMode_ = 0;
+    FileProblem problem_;
     CipherEvents* events_;
     FNCryptLib library_;
 };

@@ -6,39 +6,81 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 
 // Reading the input and writing the output of a file operation so that a
-// failure loses nothing: the output goes to a temporary file beside its
+// failure loses nothing and nothing blocks: the input is opened once and only
+// that handle is read; the output goes to a private temporary file beside its
 // target and replaces the target only when everything was written.
 namespace hushnote::fileio {
 
-// Opens path for reading as raw bytes through a large buffer. A missing file
-// is created empty first (the open dialog asked the user about it).
+// What an input is opened for; each sets how much of it may be taken.
+enum class Purpose {
+    Secure,   // at most 16,777,215 bytes: the header cannot describe more
+    DeSecure, // any size on disk; at most 64 MiB from a file that reports none
+    Load,     // a dropped file, as text for the message box
+};
+
+enum class IfMissing { Fail, Create };
+
+// The input of one operation. It is opened without blocking, so a pipe or a
+// device is refused at once instead of freezing the program, and every check
+// and read goes through the one descriptor, so a file renamed or replaced
+// after the check is never the file read.
 class InputFile {
 public:
-    explicit InputFile(const std::filesystem::path& path);
+    // Throws Failure: 53 missing (unless created, which only the window does
+    // after its open dialog asked), 75 not a regular file or unreadable, 5
+    // larger than purpose allows.
+    InputFile(const std::filesystem::path& path, Purpose purpose,
+              IfMissing ifMissing = IfMissing::Fail);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
+    const std::filesystem::path& path() const { return path_; }
+    // The length to work to: the size the file system reports or, for a file
+    // that reports 0 but holds data (as /proc files do), what it held when
+    // it was read into memory at opening.
     std::int64_t size() const { return size_; }
-    // Reads up to n bytes; fewer only at the end of the file.
+    // Reads up to n bytes; fewer only at the end of the data.
     std::size_t Read(char* buffer, std::size_t n);
+    // Once size() bytes were read: throws Failure 75 unless the data ends
+    // there and the file was not modified meanwhile.
+    void CheckUnchanged();
+    bool IsFile(const struct stat& other) const;
+
+    [[noreturn]] void ThrowChanged() const;
 
 private:
     std::filesystem::path path_;
     std::unique_ptr<char[]> buffer_;
     std::FILE* file_ = nullptr;
+    struct stat opened_ {};
     std::int64_t size_ = 0;
+    std::string memory_; // the whole data of a file that reports no size
+    std::size_t memoryRead_ = 0;
+    bool inMemory_ = false;
 };
 
+// Everything a dropped file holds, at most what Purpose::Load allows.
+std::string ReadWholeFile(const std::filesystem::path& path);
+
 // The output of one operation. Refuses a path that names the input file
-// (also through a link or another spelling). A link is followed: the file it
-// points to is replaced and the link stays. An existing output that is not a
-// regular file (a device, a pipe) is written in place, never replaced.
+// (also through a link or another spelling).
+// - A regular file, new or existing, is written to a temporary file that only
+//   the user can read, which takes the final permissions once written and
+//   then replaces it. A link is followed: its target is replaced, the link
+//   stays.
+// - /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N are written to
+//   that open descriptor itself; reopening would truncate a file opened for
+//   appending.
+// - Any other existing output that is not a regular file (a device, a pipe)
+//   is written in place, never replaced.
+// What is written in place cannot be taken back: a failure part-way says so.
 class OutputFile {
 public:
-    OutputFile(const std::filesystem::path& path, const std::filesystem::path& input);
+    OutputFile(const std::filesystem::path& path, const InputFile& input);
     ~OutputFile(); // not committed: the temporary file is removed
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -48,9 +90,12 @@ public:
     void Commit();
 
 private:
+    [[noreturn]] void ThrowWriteError(int err) const;
+
     std::filesystem::path path_;   // what the user named
     std::filesystem::path target_; // the file that ends up holding the result
     std::filesystem::path temp_;   // empty when writing in place
+    mode_t finalMode_ = 0600;
     std::unique_ptr<char[]> buffer_;
     std::FILE* file_ = nullptr;
     bool committed_ = false;

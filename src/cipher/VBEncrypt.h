@@ -74,5 +74,9 @@ inline constexpr std::int64_t kMaxLength = 16'777'215;
 // that secured text stays short enough for a mail or a chat.
 inline constexpr std::size_t kMessageLimit = 20'000;
 inline constexpr std::size_t kHeaderChars = 8;
+// More than the longest secured text (16,777,215 bytes, encoded) with line
+// breaks added on the way: what a reader takes from a source of unknown
+// length before it says the input cannot be secured text.
+inline constexpr std::int64_t kMaxSecuredInput = std::int64_t{64} << 20;
 
 } // namespace hushnote::VBEncrypt

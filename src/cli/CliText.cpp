@@ -43,18 +43,6 @@ std::string JoinLines(std::string_view text) {
     return out;
 }
 
-std::string Grouped(long long n) {
-    std::string digits = std::to_string(n < 0 ? -n : n);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) {
-            out += ',';
-        }
-        out += digits[i];
-    }
-    return n < 0 ? "-" + out : out;
-}
-
 std::string SecuredTextFromInput(std::string_view utf8) {
     return JoinLines(codepage::Utf8ToCodes(utf8));
 }

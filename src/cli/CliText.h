@@ -38,7 +38,4 @@ struct DeSecuredText {
 // ("not secured text"), never a message that merely reads "ERR".
 DeSecuredText DeSecureText(std::string_view text, std::string_view password);
 
-// "16,777,215": a count with its thousands grouped.
-std::string Grouped(long long n);
-
 } // namespace hushnote::cli

@@ -5,9 +5,11 @@
 #include "Password.h"
 #include "cipher/CCipher.h"
 #include "cipher/FNCryptLib.h"
+#include "cipher/SecuredFileIO.h"
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
+#include "common/message.h"
 #include "hushnote/identity.h"
 
 #include <algorithm>
@@ -28,6 +30,9 @@ namespace hushnote::cli {
 namespace {
 
 constexpr const char* kProgram = "hushnote-cli";
+// desecure-file wrote what a damaged secured file still held: the data is
+// there, but not all of it, and 1 must keep meaning "nothing written".
+constexpr int kDamagedStatus = 3;
 // The window's limit, counted in codes after line breaks became CR LF.
 using VBEncrypt::kMessageLimit;
 
@@ -64,8 +69,9 @@ may be broken into lines; the line breaks are removed before de-securing.
 The password is never taken from the command line, where other users can
 read it.
 
-Exit status: 0 success; 1 the operation failed; 2 usage error, blank
-password, or an empty or over-long message.
+Exit status: 0 success; 1 the operation failed and nothing was written;
+2 usage error, blank password, or an empty or over-long message; 3 written,
+but the secured file was damaged (shorter than its header says).
 )";
 
 // A mistake in how the program was called: status 2 and a hint.
@@ -318,10 +324,10 @@ std::string ReadText(const Options& o, std::size_t maxBytes, const char* tooLong
     if (fd < 0) {
         const int err = errno;
         throw Failure(err == ENOENT ? kErrFileNotFound : kErrPathAccess,
-                      "Cannot read \"" + *o.inputFile + "\": " + std::strerror(err) + ".");
+                      "Cannot read " + QuotedPath(*o.inputFile) + ": " + std::strerror(err) + ".");
     }
     try {
-        std::string data = ReadAll(fd, "\"" + *o.inputFile + "\"", maxBytes, tooLong);
+        std::string data = ReadAll(fd, QuotedPath(*o.inputFile), maxBytes, tooLong);
         ::close(fd);
         return data;
     } catch (...) {
@@ -354,33 +360,15 @@ void GetPassword(const Options& o, Secret& codes) {
     codes = Secret(codepage::PasswordToCodes(std::string_view(typed.value())));
 }
 
-// A missing input is refused: the window's open dialog asked before it let
-// the file be created empty, and nobody has asked here.
-void CheckInputFile(const std::string& in) {
-    struct stat st {};
-    if (::stat(in.c_str(), &st) != 0) {
-        const int err = errno;
-        if (err == ENOENT) {
-            throw Failure(kErrFileNotFound, "File not found: \"" + in + "\".");
-        }
-        throw Failure(kErrPathAccess, "Cannot read \"" + in + "\": " + std::strerror(err) + ".");
-    }
-    if (S_ISDIR(st.st_mode)) {
-        throw Failure(kErrPathAccess, "\"" + in + "\" is a folder, not a file.");
-    }
-    // A pipe or a device has no length to put in the header; it would be
-    // secured as an empty file.
-    if (!S_ISREG(st.st_mode)) {
-        throw Failure(kErrPathAccess, "\"" + in + "\" is not a regular file.");
-    }
-}
-
 int RunFileCommand(const Options& o) {
-    const std::string& in = o.operands[0];
-    const std::string& out = o.operands[1];
+    const std::filesystem::path in = o.operands[0];
+    const std::filesystem::path out = o.operands[1];
     const bool securing = o.command == "secure-file";
     const Mode mode = o.mode.value_or(Mode::Auto);
-    CheckInputFile(in);
+    // Opened first and only once: the file checked here is the file
+    // secured, even if its name changes hands while the password is typed.
+    // A missing one is refused, never created: nobody asked the user.
+    fileio::InputFile input(in, securing ? fileio::Purpose::Secure : fileio::Purpose::DeSecure);
 
     if (mode == Mode::Library) {
         // Loading reports why the library cannot be used; the cipher object
@@ -400,23 +388,30 @@ int RunFileCommand(const Options& o) {
     }
     CatchInterrupts();
     std::int16_t result = 0;
-    struct stat st {};
-    const std::int64_t total = ::stat(in.c_str(), &st) == 0 ? st.st_size : 0;
     try {
-        result = securing ? cipher.SecureFile(in, out, password.value())
-                          : cipher.DeSecureFile(in, out, password.value());
+        result = securing ? cipher.SecureFile(input, out, password.value())
+                          : cipher.DeSecureFile(input, out, password.value());
     } catch (const Failure& f) {
-        events.Finish(false, total);
+        events.Finish(false, input.size());
         PrintError(f.description());
         if (gInterrupt != 0) {
             ReraiseInterrupt();
         }
         return 1;
     }
-    events.Finish(true, total);
-    if (result == 1) {
-        PrintError("\"" + in + "\" is not a secured file.");
+    events.Finish(true, input.size());
+    const CCipher::FileProblem& problem = cipher.LastProblem();
+    if (result == CCipher::kNotSecured) {
+        PrintError(QuotedPath(in) + " is not a secured file" +
+                   (problem.reason.empty() ? "" : ": " + problem.reason) +
+                   ". Nothing was written.");
         return 1;
+    }
+    if (result == CCipher::kDamaged) {
+        PrintError(QuotedPath(in) + " is damaged: it holds " + Grouped(problem.recovered) +
+                   " of the " + Grouped(problem.expected) +
+                   " bytes its header gives. Those were written to " + QuotedPath(out) + ".");
+        return kDamagedStatus;
     }
     return 0;
 }
@@ -443,7 +438,8 @@ int RunSecureText(const Options& o) {
 
 int RunDeSecureText(const Options& o) {
     // The longest secured text (16,777,215 bytes) with line breaks added.
-    Secret raw(ReadText(o, std::size_t{64} << 20, "not secured text: the input is too long"));
+    Secret raw(ReadText(o, static_cast<std::size_t>(VBEncrypt::kMaxSecuredInput),
+                        "not secured text: the input is too long"));
     if (raw.value().empty()) {
         throw Refusal{"No message to de-secure."};
     }

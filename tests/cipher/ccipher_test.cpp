@@ -141,29 +141,6 @@ TEST(SecuredFile, ProgressBeforeEachPieceAndNoneForAnEmptyFile) {
     }
 }
 
-TEST(SecuredFile, HeaderDecidesTheLengthAndUnreadableHeadersWriteNothing) {
-    TempDir dir;
-    const std::string body = VBEncrypt::SecureMessage("0123456789", "pw").substr(8);
-    WriteFile(dir / "short", VBEncrypt::EncodeLengthHeader(4) + body);
-    WriteFile(dir / "long", VBEncrypt::EncodeLengthHeader(99999) + body);
-    WriteFile(dir / "tiny", "WUH");
-    WriteFile(dir / "bad", "\x80\x80");
-    for (auto mode : {Library, BuiltIn}) {
-        MakeCipher(mode)->DeSecureFile(dir / "short", dir / "out", "pw");
-        EXPECT_EQ(ReadFile(dir / "out"), "0123");
-        MakeCipher(mode)->DeSecureFile(dir / "long", dir / "out", "pw");
-        EXPECT_EQ(ReadFile(dir / "out").substr(0, 10), "0123456789");
-        EXPECT_EQ(ReadFile(dir / "out").size(), 12u) << "the whole body, fill included";
-        EXPECT_EQ(MakeCipher(mode)->DeSecureFile(dir / "tiny", dir / "out", "pw"), 0);
-        EXPECT_EQ(ReadFile(dir / "out"), "");
-        WriteFile(dir / "out", "keep me");
-        EXPECT_EQ(MakeCipher(mode)->DeSecureFile(dir / "bad", dir / "out", "pw"), 1);
-        EXPECT_EQ(ReadFile(dir / "out"), "keep me");
-        EXPECT_EQ(MakeCipher(mode)->DeSecureFile(dir / "bad", dir / "none", "pw"), 1);
-        EXPECT_FALSE(fs::exists(dir / "none"));
-    }
-}
-
 TEST(SecuredFile, ModesAgreeOnMalformedFiles) {
     TempDir dir;
     std::mt19937 rng(10);

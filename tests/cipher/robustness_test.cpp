@@ -62,30 +62,6 @@ private:
     bool ok_ = false;
 };
 
-TEST(SecuredFileRobustness, InputThatShrinksOrVanishesMidWay) {
-    TempDir dir;
-    for (std::int16_t mode : {0, 1}) {
-        WriteFile(dir / "in", std::string(20000, 'i'));
-        WriteFile(dir / "out", "old content");
-        AtFirstReport shrink([&] { fs::resize_file(dir / "in", 5000); });
-        EXPECT_EQ(FailureNumber([&] {
-                      MakeCipher(mode, &shrink)->SecureFile(dir / "in", dir / "out", "pw");
-                  }),
-                  kErrPathAccess);
-        EXPECT_EQ(ReadFile(dir / "out"), "old content");
-        EXPECT_EQ(dir.Count(), 2u) << "a temporary file was left behind";
-
-        // A removed file is still read whole through the open handle.
-        WriteFile(dir / "in", std::string(20000, 'i'));
-        AtFirstReport vanish([&] { fs::remove(dir / "in"); });
-        ASSERT_EQ(MakeCipher(mode, &vanish)->SecureFile(dir / "in", dir / "sec", "pw"), 0);
-        ASSERT_EQ(MakeCipher(mode)->DeSecureFile(dir / "sec", dir / "back", "pw"), 0);
-        EXPECT_EQ(ReadFile(dir / "back"), std::string(20000, 'i'));
-        fs::remove(dir / "sec");
-        fs::remove(dir / "back");
-    }
-}
-
 TEST(SecuredFileRobustness, OutputFolderThatCannotBeWritten) {
     TempDir dir;
     WriteFile(dir / "in", std::string(9000, 'i'));

@@ -4,6 +4,7 @@
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
+#include "common/message.h"
 #include "common/secret.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
@@ -91,38 +92,14 @@ Secret PasswordCodes(const QLineEdit* box) {
     return Secret(codepage::PasswordToCodes(View(box->text())));
 }
 
-// The whole file as bytes; a failure is a Failure with the usual numbers.
-QByteArray ReadWholeFile(const QString& path) {
-    const std::filesystem::path p = ToPath(path);
-    std::FILE* f = std::fopen(p.c_str(), "rbe");
-    if (f == nullptr) {
-        fileio::ThrowFileError(errno, p, false);
-    }
-    struct Closer {
-        std::FILE* f;
-        ~Closer() { std::fclose(f); }
-    } closer{f};
-    struct stat st {};
-    if (::fstat(::fileno(f), &st) != 0) {
-        fileio::ThrowFileError(errno, p, false);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        // A device or a pipe could be read for ever.
-        throw Failure(kErrPathAccess, "\"" + p.string() + "\" is not a regular file.");
-    }
-    QByteArray data;
-    char buffer[1 << 16];
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        data.append(buffer, static_cast<qsizetype>(n));
-        if (n < sizeof buffer) {
-            if (std::ferror(f)) {
-                fileio::ThrowFileError(errno != 0 ? errno : EIO, p, false);
-            }
-            break;
-        }
-    }
-    return data;
+// A path as messages show it: control characters escaped, so that a crafted
+// name cannot fake a line.
+QString Shown(const QString& path) {
+    return QString::fromStdString(EscapedPath(ToPath(path).native()));
+}
+
+QString Quoted(const QString& path) {
+    return QString::fromStdString(QuotedPath(ToPath(path)));
 }
 
 QString FromCodes(const std::string& codes) {
@@ -654,12 +631,17 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
             continue;
         }
         // Few reports per file: each one is painted.
-        SetMsg(QStringLiteral(" Loading ") + path + QStringLiteral("..."));
+        SetMsg(QStringLiteral(" Loading ") + Shown(path) + QStringLiteral("..."));
         FlushStatus();
         QCoreApplication::processEvents();
         QString lines;
         try {
-            lines = LinesOfFile(ReadWholeFile(path));
+            // Through one handle that never blocks, and no more than a
+            // message can hold: a pipe or a film dropped by mistake is
+            // refused instead of freezing the window.
+            const std::string data = fileio::ReadWholeFile(ToPath(path));
+            lines = LinesOfFile(
+                QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size())));
         } catch (const Failure& f) {
             // The files before it stay in the box, and the rest are still
             // loaded.
@@ -671,7 +653,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
         QTextCursor c(txtMsg->document());
         c.movePosition(QTextCursor::End);
         c.insertText(lines);
-        SetMsg(QStringLiteral(" Loaded ") + path + QStringLiteral("."));
+        SetMsg(QStringLiteral(" Loaded ") + Shown(path) + QStringLiteral("."));
         FlushStatus();
         QCoreApplication::processEvents();
     }
@@ -719,6 +701,7 @@ void frmMain::RunFileCommand(bool securing) {
 
     lastPump_.invalidate();
     std::int16_t result = 0;
+    CCipher::FileProblem lastProblem;
     bool cancelled = false;
     try {
         // The progress reports let the user reach the window while the file
@@ -727,6 +710,7 @@ void frmMain::RunFileCommand(bool securing) {
         CCipher cipher(this, libraryFolder_);
         result = securing ? cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value())
                           : cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
+        lastProblem = cipher.LastProblem();
     } catch (const Failure& f) {
         cancelled = closeRequested_ && f.number() == kErrCancelled;
         if (!cancelled) {
@@ -741,11 +725,25 @@ void frmMain::RunFileCommand(bool securing) {
         close();
         return;
     }
-    if (result == 1) {
+    const CCipher::FileProblem& problem = lastProblem;
+    if (result == CCipher::kNotSecured) {
+        const QString why = problem.reason.empty()
+                                ? QString()
+                                : QStringLiteral(": ") + QString::fromStdString(problem.reason);
+        MessageBox::Show(this,
+                         Quoted(infile) + QStringLiteral(" is not a secured file") + why +
+                             QStringLiteral(".\r\n\r\nNothing was written."),
+                         MessageBox::Icon::Warning);
+    } else if (result == CCipher::kDamaged) {
+        const QLocale locale;
         MessageBox::Show(
             this,
-            QStringLiteral("\"") + infile +
-                QStringLiteral("\" is not a secured file.\r\n\r\nNothing was written."),
+            Quoted(infile) + QStringLiteral(" is damaged: it holds ") +
+                locale.toString(static_cast<qlonglong>(problem.recovered)) +
+                QStringLiteral(" of the ") +
+                locale.toString(static_cast<qlonglong>(problem.expected)) +
+                QStringLiteral(" bytes its header gives.\r\n\r\nThose were written to ") +
+                Quoted(outfile) + QStringLiteral("."),
             MessageBox::Icon::Warning);
     }
     SetStatus(QString());

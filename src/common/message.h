@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Pieces of the texts the program shows, made in one place so that every
+// message quotes a file name and writes a count the same way.
+namespace hushnote {
+
+// path with its control characters written as escapes ("\n", "\x1b"): a
+// crafted file name can neither move a terminal's cursor nor fake a line of
+// a message.
+std::string EscapedPath(std::string_view path);
+
+// The same between double quotes, as messages show a file name.
+inline std::string QuotedPath(std::string_view path) {
+    return '"' + EscapedPath(path) + '"';
+}
+inline std::string QuotedPath(const std::string& path) {
+    return QuotedPath(std::string_view(path));
+}
+inline std::string QuotedPath(const char* path) {
+    return QuotedPath(std::string_view(path));
+}
+inline std::string QuotedPath(const std::filesystem::path& path) {
+    return QuotedPath(std::string_view(path.native()));
+}
+
+// "16,777,215": a count with its thousands grouped.
+std::string Grouped(long long n);
+
+} // namespace hushnote
