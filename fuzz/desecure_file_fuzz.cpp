@@ -1,6 +1,8 @@
 // DeSecureFile on any file contents, in both modes: never crashes, fails only
-// with a Failure, and both modes write the same bytes.
+// with a Failure, both modes write the same bytes, and what they write is what
+// the De-Secure button gives for the same text with its line breaks removed.
 #include "cipher/CCipher.h"
+#include "cipher/VBEncrypt.h"
 #include "common/error.h"
 
 #include <cstdlib>
@@ -26,11 +28,11 @@ std::string Run(std::int16_t mode, const std::filesystem::path& in, const char* 
     const auto out = WorkDir() / outName;
     std::filesystem::remove(out);
     try {
-        if (c.DeSecureFile(in, out, "fuzz password") == 1) {
+        if (c.DeSecureFile(in, out, "fuzz password") == hushnote::CCipher::kNotSecured) {
             if (std::filesystem::exists(out)) {
-                std::abort(); // an unreadable header writes nothing
+                std::abort(); // what is not a secured file writes nothing
             }
-            return "<header>";
+            return "<not secured>";
         }
     } catch (const hushnote::Failure& f) {
         return "<failure " + std::to_string(f.number()) + ">";
@@ -47,7 +49,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream(in, std::ios::binary)
             .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    if (Run(0, in, "lib") != Run(1, in, "vb")) {
+    const std::string written = Run(0, in, "lib");
+    if (written != Run(1, in, "vb")) {
+        std::abort();
+    }
+    std::string text;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] != '\r' && data[i] != '\n') {
+            text += static_cast<char>(data[i]);
+        }
+    }
+    // With a body to read, a file reads exactly as the same secured text.
+    if (written[0] != '<' && text.size() > hushnote::VBEncrypt::kHeaderChars &&
+        written != hushnote::VBEncrypt::DeSecureMessage(text, "fuzz password")) {
         std::abort();
     }
     return 0;

@@ -118,15 +118,17 @@ protected:
 // nothing on standard output, and no file created or changed.
 
 TEST_F(Cli, ExitStatuses) {
-    const char* files[][2] = {{"blank1", ""},      {"blank2", "\n"},           {"blank3", "\r\n"},
-                              {"blank4", "\nx\n"}, {"snow", "\xE2\x98\x83\n"}, {"in", "data"},
-                              {"junk", "ab"},      {"existing", "keep me"}};
+    const char* files[][2] = {
+        {"blank1", ""},      {"blank2", "\n"},           {"blank3", "\r\n"},
+        {"blank4", "\nx\n"}, {"snow", "\xE2\x98\x83\n"}, {"in", "data"},
+        {"junk", "ab"},      {"existing", "keep me"},    {"text", "hello world\n"}};
     for (const auto& [name, text] : files) {
         WriteFile(dir / name, text);
     }
     fs::create_directories(dir / "folder");
     ASSERT_EQ(mkfifo(P("fifo").c_str(), 0600), 0);
     const std::string secured = VBEncrypt::SecureMessage("hello", kPassword);
+    WriteFile(dir / "cut", secured.substr(0, 12));
     std::string euros; // 20,000 characters in 60,000 bytes
     for (int i = 0; i < 20000; ++i) {
         euros += "\xE2\x82\xAC";
@@ -173,6 +175,9 @@ TEST_F(Cli, ExitStatuses) {
         {{st, pw}, euros + "\xE2\x82\xAC", 2, limit},
         {{"desecure-file", pw, "@junk", "@out"}, "", 1, "is not a secured file"},
         {{"desecure-file", pw, "@junk", "@existing"}, "", 1, "is not a secured file"},
+        {{"desecure-file", pw, "@text", "@existing"}, "", 1, "byte 6 is 0x20"},
+        // Cut short on the way: what it holds is written, and the status says so.
+        {{"desecure-file", pw, "@cut", "@recovered"}, "", 3, "holds 3 of the 5 bytes"},
         {{sf, pw, "@no-folder/in", "@out"}, "", 1, "File not found"},
         {{sf, pw, "@typo", "@out"}, "", 1, "File not found"},
         {{sf, pw, "@in", "@no-folder/out"}, "", 1, ""},
@@ -289,6 +294,40 @@ TEST_F(Cli, FileRoundTripsInBothModesAndAcrossThem) {
         EXPECT_EQ(ReadFile(dir / "secured-builtin"),
                   size == 0 ? "????????" : VBEncrypt::SecureMessage(plain, kPassword));
     }
+}
+
+// The input is opened before the password is asked for: renaming it away
+// meanwhile changes nothing. Standard output is written where it points,
+// appended to as the shell asked, not replaced.
+TEST_F(Cli, InputHeldFromTheStartAndStandardOutputAppendedTo) {
+    WriteFile(dir / "plain", "the data");
+    const std::string secured = VBEncrypt::SecureMessage("the data", kPassword);
+    ASSERT_EQ(mkfifo(P("pwpipe").c_str(), 0600), 0);
+    const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    const pid_t pid = Spawn(
+        kCli,
+        {"secure-file", "--mode", "builtin", "--password-file", P("pwpipe"), P("plain"), P("out")},
+        {null, null, null});
+    close(null);
+    int writer = -1; // opens once the program waits for the password
+    for (int i = 0; i < 5000 && writer < 0; ++i, usleep(1000)) {
+        writer = open(P("pwpipe").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ASSERT_GE(writer, 0);
+    fs::rename(dir / "plain", dir / "moved");
+    ASSERT_EQ(write(writer, (kPassword + "\n").data(), kPassword.size() + 1),
+              static_cast<ssize_t>(kPassword.size() + 1));
+    close(writer);
+    EXPECT_EQ(Wait(pid), 0);
+    EXPECT_EQ(ReadFile(dir / "out"), secured);
+    EXPECT_FALSE(fs::exists(dir / "plain")) << "the input was created anew";
+
+    WriteFile(dir / "log", "earlier\n");
+    const auto r = RunCli({"-c", "exec \"$0\" \"$@\" >> " + P("log"), kCli, "secure-file",
+                           "--password-file", P("pw"), P("moved"), "/dev/stdout"},
+                          "", "/bin/sh");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(ReadFile(dir / "log"), "earlier\n" + secured);
 }
 
 TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {

@@ -1,5 +1,13 @@
 #include "ui_test_util.h"
 
+#include "cipher/VBEncrypt.h"
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace hushnote::test {
 namespace {
 
@@ -26,11 +34,14 @@ TEST_F(DropTest, DroppedFilesAreAppendedLineByLine) {
     }
     const QByteArray control("nul\0here\x1a tab\t bell\x07 end", 25);
     const QByteArray noFile("(no file)"); // a name that is never written
+    const QByteArray pipe("(pipe)");      // a named pipe nobody writes to
+    const QByteArray huge("(huge)");      // one byte more than a message can come from
     const struct {
         std::vector<std::pair<const char*, QByteArray>> drop; // name, contents
         QString before;                                       // text already in the box
         QByteArray after;                                     // the box afterwards, as codes
         const char* error = nullptr;                          // start of the error shown
+        const char* says = "";                                // and what it says further on
     } cases[] = {
         {{{"one.txt", "first\r\nsecond\r\n"}, {"two.txt", "third"}},
          "",
@@ -53,6 +64,17 @@ TEST_F(DropTest, DroppedFilesAreAppendedLineByLine) {
          "one\r\nthree\r\n",
          "Error #53\r\n\r\n"},
         {{{"broken-link", noFile}}, "", "", "Error #"},
+        // Refused at once instead of freezing the window or filling memory.
+        {{{"1", "one"}, {"pipe", pipe}, {"3", "three"}},
+         "",
+         "one\r\nthree\r\n",
+         "Error #75\r\n\r\n",
+         "not a regular file"},
+        {{{"1", "one"}, {"huge", huge}, {"3", "three"}},
+         "",
+         "one\r\nthree\r\n",
+         "Error #5\r\n\r\n",
+         "huge\" is 16,777,216 bytes long"},
     };
     Open();
     ASSERT_TRUE(QFile::link(Path("nowhere"), Path("broken-link")));
@@ -67,6 +89,11 @@ TEST_F(DropTest, DroppedFilesAreAppendedLineByLine) {
             paths << Path(name);
             if (QByteArray(name).endsWith('/')) {
                 QDir().mkpath(paths.back());
+            } else if (bytes == pipe) {
+                ASSERT_EQ(::mkfifo(QFile::encodeName(paths.back()).constData(), 0600), 0);
+            } else if (bytes == huge) {
+                WriteFile(paths.back(), "");
+                ASSERT_TRUE(QFile::resize(paths.back(), VBEncrypt::kMaxLength + 1));
             } else if (bytes != noFile) {
                 WriteFile(paths.back(), bytes);
                 lastFile = paths.back();
@@ -75,11 +102,31 @@ TEST_F(DropTest, DroppedFilesAreAppendedLineByLine) {
         const std::string row = paths.first().toStdString();
         w_->SetMessageText(c.before);
         Status()->setText(QStringLiteral("as it was"));
-        ASSERT_TRUE(Drop(Files(paths).get())) << row;
+        // Opening a pipe the blocking way would wait for a writer for ever:
+        // be that writer, late, and say so.
+        std::atomic<bool> done = false, blocked = false;
+        std::thread watchdog([&] {
+            for (int i = 0; i < 500 && !done; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            for (const QString& p : paths) {
+                if (!done && p.endsWith(QStringLiteral("pipe"))) {
+                    const int fd = ::open(QFile::encodeName(p).constData(), O_WRONLY | O_NONBLOCK);
+                    blocked = fd >= 0;
+                    ::close(fd);
+                }
+            }
+        });
+        const bool dropped = Drop(Files(paths).get());
+        done = true;
+        watchdog.join();
+        EXPECT_FALSE(blocked) << row;
+        ASSERT_TRUE(dropped) << row;
         EXPECT_EQ(Codes(w_->MessageText()), c.after.toStdString()) << row;
         ASSERT_EQ(Boxes().size(), c.error ? 1u : 0u) << row;
         if (c.error) {
             EXPECT_TRUE(Boxes()[0].text.startsWith(QString::fromLatin1(c.error))) << row;
+            EXPECT_TRUE(Boxes()[0].text.contains(QString::fromLatin1(c.says))) << row;
             EXPECT_EQ(Boxes()[0].icon, MessageBox::Icon::Critical) << row;
         }
         // Both texts are painted for every file, even an empty one.

@@ -308,7 +308,10 @@ TEST_F(MainWindowTest, FileRunsThatWriteNothing) {
         bool passwordKept;
     } cases[] = {{"mnuFileItem_0", {""}, {}, true},
                  {"mnuFileItem_0", {"plain.txt", ""}, {}, true},
-                 {"mnuFileItem_1", {"plain.txt", "out.txt"}, {"\"" + Path("plain.txt")}, false},
+                 {"mnuFileItem_1",
+                  {"plain.txt", "out.txt"},
+                  {"\"" + Path("plain.txt") + "\" is not a secured file: byte 1 is 0x80"},
+                  false},
                  // The output names the input: replace it? yes, and the run refuses.
                  {"mnuFileItem_0",
                   {"plain.txt", "plain.txt"},
@@ -334,6 +337,22 @@ TEST_F(MainWindowTest, FileRunsThatWriteNothing) {
         EXPECT_TRUE(w.isVisible());
         EXPECT_EQ(CipherCommandsEnabled(), 4);
     }
+}
+
+// A secured file cut short on the way gives back what it holds, and says
+// how much that is.
+TEST_F(MainWindowTest, CutSecuredFileIsRecoveredAndTold) {
+    WriteFile(Path("cut.sec"), QByteArray::fromStdString(
+                                   VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12)));
+    Open();
+    TypePassword();
+    AnswerFiles({"cut.sec", "out.txt"});
+    Run("mnuFileItem_1");
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_TRUE(Boxes()[0].text.contains(QStringLiteral("is damaged: it holds 3 of the 5 bytes")))
+        << Boxes()[0].text.toStdString();
+    EXPECT_EQ(Boxes()[0].icon, MessageBox::Icon::Warning);
+    EXPECT_EQ(ReadFile(Path("out.txt")), QByteArray("hel"));
 }
 
 // While a file runs the window stays live, but starts nothing else; closing
