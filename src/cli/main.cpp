@@ -344,7 +344,10 @@ void GetPassword(const Options& o, Secret& codes) {
     Secret typed;
     typed.value().reserve(128);
     if (o.passwordFile) {
-        ReadPasswordFile(*o.passwordFile, typed.value());
+        if (!ReadPasswordFile(*o.passwordFile, typed.value())) {
+            throw Refusal{"the password file's first line is longer than " +
+                          std::to_string(kMaxPasswordLine) + " bytes"};
+        }
     } else if (!PromptPassword("Password: ", typed.value())) {
         throw UsageError{"no password: there is no terminal to ask on; use --password-file FILE"};
     }

@@ -121,6 +121,9 @@ TEST_F(Cli, ExitStatuses) {
     const char* files[][2] = {{"blank1", ""},      {"blank2", "\n"},           {"blank3", "\r\n"},
                               {"blank4", "\nx\n"}, {"snow", "\xE2\x98\x83\n"}, {"in", "data"},
                               {"junk", "ab"},      {"existing", "keep me"}};
+    // The longest first line a password file may have, and one byte more.
+    WriteFile(dir / "pw4096", std::string(4096, 'p') + "\r\n");
+    WriteFile(dir / "pw4097", std::string(4097, 'p') + "\n");
     for (const auto& [name, text] : files) {
         WriteFile(dir / name, text);
     }
@@ -157,6 +160,10 @@ TEST_F(Cli, ExitStatuses) {
         {{sf, "--password-file", "@blank2", "@in", "@out"}, "", 2, "Password is blank."},
         // The window's codes cannot hold it; the password is not shown.
         {{st, "--password-file", "@snow"}, "m", 1, "The password holds a character"},
+        {{st, "--password-file", "@pw4096"}, "m", 0, ""},
+        {{st, "--password-file", "@pw4097"}, "m", 2, "longer than 4096 bytes"},
+        // An endless file is refused at once, not read into memory.
+        {{st, "--password-file", "/dev/zero"}, "m", 2, "longer than 4096 bytes"},
         {{st, pw}, "", 2, "No message to secure."},
         {{dt, pw}, "", 2, "No message to de-secure."},
         {{st, pw}, "let it snow \xE2\x98\x83\n", 1, "\"\xE2\x98\x83\" (U+2603)"},
