@@ -56,7 +56,7 @@ std::string Grouped(long long n) {
 }
 
 std::string SecuredTextFromInput(std::string_view utf8) {
-    return JoinLines(codepage::Utf8ToCodes(utf8));
+    return JoinLines(codepage::Utf8ToCodes(utf8, codepage::Purpose::DeSecuring));
 }
 
 DeSecuredText DeSecureText(std::string_view text, std::string_view password) {

@@ -430,7 +430,7 @@ int RunSecureText(const Options& o) {
     if (raw.value().empty()) {
         throw Refusal{"No message to secure."};
     }
-    Secret codes(codepage::Utf8ToCodes(raw.value()));
+    Secret codes(codepage::Utf8ToCodes(raw.value(), codepage::Purpose::Securing));
     Secret message(ToCrLf(codes.value()));
     if (message.value().size() > kMessageLimit) {
         throw Refusal{"Message limit is 20,000 characters."};

@@ -168,6 +168,7 @@ TEST_F(Cli, ExitStatuses) {
         {{dt, pw}, "", 2, "No message to de-secure."},
         {{st, pw}, "let it snow \xE2\x98\x83\n", 1, "\"\xE2\x98\x83\" (U+2603)"},
         {{st, pw}, "caf\xE9\n", 1, "UTF-8"},
+        {{dt, pw}, "????\xE2\x98\x83", 1, "(U+2603) at position 5 cannot be de-secured"},
         {{st, pw, "-i", "@none"}, "", 1, "Cannot read"},
         // A sound header, then a character no secured text holds.
         {{dt, pw}, secured.substr(0, 8) + "\xC3\xA9" + secured.substr(9), 1, "not secured text"},
