@@ -8,6 +8,7 @@
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
+#include "common/process.h"
 #include "hushnote/identity.h"
 
 #include <algorithm>
@@ -191,8 +192,9 @@ Options ParseArguments(int argc, char** argv) {
     return o;
 }
 
-// ---- Interruption: a file operation stops at its next piece and removes its
-// temporary file instead of dying half-way with it left behind.
+// ---- Interruption (Ctrl+C, Ctrl+\, a kill, a hang-up): a file operation
+// stops at its next piece and removes its temporary file instead of dying
+// half-way with it left behind.
 
 volatile std::sig_atomic_t gInterrupt = 0;
 
@@ -204,7 +206,7 @@ void CatchInterrupts() {
     struct sigaction sa {};
     sa.sa_handler = NoteInterrupt;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         sigaction(sig, &sa, nullptr);
     }
 }
@@ -500,5 +502,6 @@ int Run(int argc, char** argv) {
 } // namespace hushnote::cli
 
 int main(int argc, char** argv) {
+    hushnote::DisableCoreDumps();
     return hushnote::cli::Run(argc, argv);
 }

@@ -13,8 +13,11 @@
 #include <filesystem>
 #include <random>
 #include <signal.h>
+#include <sstream>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -299,28 +302,64 @@ TEST_F(Cli, FileRoundTripsInBothModesAndAcrossThem) {
     }
 }
 
+// Ctrl+C and Ctrl+\ alike: the program stops, removes its temporary file and
+// then dies by the signal, so the calling shell sees it.
 TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
     std::mt19937 rng(3);
     WriteFile(dir / "plain", test::RandomBytes(rng, 16777215));
     WriteFile(dir / "existing", "old");
     const std::size_t before = dir.Count();
+    for (int sig : {SIGINT, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(sig));
+        const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+        const pid_t pid = Spawn(kCli, FileCall("secure-file", "builtin", "plain", "existing"),
+                                {null, null, null});
+        close(null);
+        // Once its temporary file is there, the program is at work.
+        for (int i = 0; i < 3000 && dir.Count() == before; ++i) {
+            usleep(1000);
+        }
+        const bool atWork = dir.Count() > before;
+        kill(pid, sig);
+        const int status = Wait(pid);
+        if (status == 0 && !atWork) {
+            GTEST_SKIP() << "finished before the interrupt arrived";
+        }
+        EXPECT_EQ(status, 128 + sig);
+        EXPECT_EQ(ReadFile(dir / "existing"), "old");
+        EXPECT_EQ(dir.Count(), before); // no temporary file left
+    }
+}
+
+// The process holds passwords, so it turns core dumps off for itself, even
+// when it was started with them allowed.
+TEST_F(Cli, NoCoreDumpsEvenWhenAllowed) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_CORE, &saved), 0);
+    const rlimit allowed{saved.rlim_max, saved.rlim_max};
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    setrlimit(RLIMIT_CORE, &allowed);
     const pid_t pid =
-        Spawn(kCli, FileCall("secure-file", "builtin", "plain", "existing"), {null, null, null});
+        Spawn(kCli, {"secure-text", "--password-file", P("pw")}, {input[0], null, null});
+    setrlimit(RLIMIT_CORE, &saved);
+    close(input[0]);
     close(null);
-    // Once its temporary file is there, the program is at work.
-    for (int i = 0; i < 3000 && dir.Count() == before; ++i) {
+    // While it waits for its message on the pipe, its limit can be read.
+    std::string soft;
+    for (int i = 0; i < 3000 && soft != "0"; ++i) {
         usleep(1000);
+        std::istringstream limits(ReadFile("/proc/" + std::to_string(pid) + "/limits"));
+        for (std::string line; std::getline(limits, line);) {
+            if (line.rfind("Max core file size", 0) == 0) {
+                std::istringstream(line.substr(18)) >> soft;
+            }
+        }
     }
-    const bool atWork = dir.Count() > before;
-    kill(pid, SIGINT);
-    const int status = Wait(pid);
-    if (status == 0 && !atWork) {
-        GTEST_SKIP() << "finished before the interrupt arrived";
-    }
-    EXPECT_EQ(status, 128 + SIGINT);
-    EXPECT_EQ(ReadFile(dir / "existing"), "old");
-    EXPECT_EQ(dir.Count(), before); // no temporary file left
+    close(input[1]);
+    EXPECT_EQ(Wait(pid), 2); // no message
+    EXPECT_EQ(soft, "0");
 }
 
 // ---- The library: only the one in the program's own folder counts.
