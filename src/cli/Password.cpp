@@ -63,7 +63,6 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     }
     std::array<char, 256> buffer{};
     bool done = false;
-    // One byte more than the limit leaves room for the CR of a CR LF.
     bool tooLong = false;
     while (!done && !tooLong) {
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
@@ -88,6 +87,7 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
                 done = true;
                 break;
             }
+            // One byte past the limit is kept: it may be the CR of a CR LF.
             if (out.size() > kMaxPasswordLine) {
                 tooLong = true;
                 break;
