@@ -1,3 +1,4 @@
+#include "common/process.h"
 #include "hushnote/identity.h"
 #include "ui/main/frmMain.h"
 
@@ -18,8 +19,9 @@ void OnSignal(int) {
     (void)!::write(g_signalPipe[0], &byte, 1);
 }
 
-// A logout, Ctrl+C in the starting terminal or a kill closes the window the
-// normal way: a running file operation stops and removes its temporary file.
+// A logout, Ctrl+C or Ctrl+\ in the starting terminal or a kill closes the
+// window the normal way: a running file operation stops and removes its
+// temporary file.
 void CloseOnTerminationSignals(QWidget& window) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) {
         return;
@@ -36,7 +38,7 @@ void CloseOnTerminationSignals(QWidget& window) {
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         ::sigaction(sig, &action, nullptr);
     }
 }
@@ -44,6 +46,7 @@ void CloseOnTerminationSignals(QWidget& window) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    hushnote::DisableCoreDumps();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(hushnote::identity::kTitle));
     QApplication::setApplicationVersion(QString::fromStdString(hushnote::identity::FullVersion()));

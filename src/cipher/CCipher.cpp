@@ -43,7 +43,9 @@ std::int16_t CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
     try {
         library_.InitCipher(Password, iVar);
         DLLMode_ = 0;
+        initFailure_ = {};
     } catch (const Failure& f) {
+        initFailure_ = f.error();
         if (f.number() == kErrLibraryLoad) {
             DLLMode_ = 1;
         } else {
@@ -54,6 +56,14 @@ std::int16_t CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
         }
     }
     return DLLMode_;
+}
+
+// A library that refused the key (an empty one) still holds the previous
+// key: going on would cipher under it and return text that looks secured.
+void CCipher::InitilizeOrThrow(std::string_view Password) {
+    if (Initilize(Password, 0) != 0) {
+        throw Failure(initFailure_.number, initFailure_.description);
+    }
 }
 
 void CCipher::Clear() {
@@ -70,7 +80,7 @@ std::string CCipher::Cipher(std::string_view msg) {
 
 std::string CCipher::SecureString(std::string_view msg, std::string_view Password) {
     const std::string codes = HeaderCodes(static_cast<std::int64_t>(msg.size()));
-    Initilize(Password, 0);
+    InitilizeOrThrow(Password);
     std::string cipherText = Cipher(msg);
     const auto L = static_cast<std::int32_t>(cipherText.size());
     if (L % 3 != 0) {
@@ -86,7 +96,7 @@ std::string CCipher::SecureString(std::string_view msg, std::string_view Passwor
 }
 
 std::string CCipher::DeSecureString(std::string_view msg, std::string_view Password) {
-    Initilize(Password, 0);
+    InitilizeOrThrow(Password);
     std::string result;
     try {
         const std::string_view head = msg.substr(0, VBEncrypt::kHeaderChars);
@@ -104,9 +114,7 @@ std::string CCipher::DeSecureString(std::string_view msg, std::string_view Passw
             // Cut to what was decoded, so that a header claiming more than the
             // body holds gives the decoded body, as the built-in engine does,
             // and not the untouched tail of the buffer.
-            std::string d(body.size(), ' ');
-            d.resize(static_cast<std::size_t>(library_.DecodeText(
-                body.data(), static_cast<std::int32_t>(body.size()), d.data())));
+            std::string d = Decode(body);
             if (static_cast<std::int64_t>(d.size()) > total) {
                 d.resize(static_cast<std::size_t>(total));
             }
@@ -160,7 +168,7 @@ std::string CCipher::Encode(std::string_view piece) {
 
 std::string CCipher::Decode(std::string_view piece) {
     // Fewer than 4 characters decode to as many spaces in either mode, so
-    // both modes read a malformed file alike.
+    // both modes read a malformed file or text alike.
     if (DLLMode_ != 0 || piece.size() < 4) {
         return VBEncrypt::DecodePrintable(piece);
     }

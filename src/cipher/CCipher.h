@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cipher/FNCryptLib.h"
+#include "common/error.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -47,7 +48,7 @@ public:
     void SetDLLMode(std::int16_t mode) { DLLMode_ = mode; }
 
     // Keys the library with Password and returns the mode it now stands in.
-    // Never throws.
+    // Never throws; a failure it met is kept for the string operations.
     std::int16_t Initilize(std::string_view Password, std::int16_t iVar);
 
     // Keys the library with a throw-away key, wiping the password's schedule.
@@ -56,7 +57,9 @@ public:
     // msg XOR the library's running keystream.
     std::string Cipher(std::string_view msg);
 
-    // The library counterparts of SecureMessage / DeSecureMessage.
+    // The library counterparts of SecureMessage / DeSecureMessage. They throw
+    // the failure Initilize met when the library cannot be used (mode 1 or 2,
+    // an empty password among the causes).
     std::string SecureString(std::string_view msg, std::string_view Password);
     std::string DeSecureString(std::string_view msg, std::string_view Password);
 
@@ -119,8 +122,12 @@ private:
     std::string Decode(std::string_view piece);
     void CipherInPlace(std::string& piece);
 
+    // Keys the library for a string operation, or throws why it cannot.
+    void InitilizeOrThrow(std::string_view Password);
+
     std::int16_t DLLMode_ = 0;
     FileProblem problem_;
+    ErrorValue initFailure_; // what the last Initilize met, when its mode is not 0
     CipherEvents* events_;
     FNCryptLib library_;
 };

@@ -2,7 +2,9 @@
 
 #include "common/error.h"
 
+#include <algorithm>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace hushnote {
@@ -22,6 +24,43 @@ FNCryptLib::FNCryptLib(std::filesystem::path folder) : folder_(std::move(folder)
 // and unloading it between commands would only cost a reload each time.
 FNCryptLib::~FNCryptLib() = default;
 
+namespace {
+
+// The library sees every password, so only its owner or root may change it:
+// neither the file nor its folder may be writable by others, and the file
+// must belong to root or to whoever owns the program. Group write access is
+// allowed, since a developer's umask of 002 gives it to every build.
+void RefuseIfOthersCanChange(const std::filesystem::path& path) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) {
+        return; // nothing there: loading reports it as missing
+    }
+    const auto refuse = [&](const std::string& why) {
+        throw Failure(kErrPathAccess,
+                      "The cipher library " + path.string() + " was not loaded: " + why + ".");
+    };
+    if ((file.st_mode & S_IWOTH) != 0) {
+        refuse("other users can change it");
+    }
+    // The folder that holds the file itself, links followed: whoever may
+    // write there may put another library in its place.
+    std::error_code ec;
+    for (const auto& folder :
+         {path.parent_path(), std::filesystem::canonical(path, ec).parent_path()}) {
+        struct stat dir {};
+        if (!folder.empty() && ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_IWOTH) != 0) {
+            refuse("other users can change its folder " + folder.string());
+        }
+    }
+    struct stat program {};
+    const bool ownerKnown = ::stat("/proc/self/exe", &program) == 0;
+    if (file.st_uid != 0 && (!ownerKnown || file.st_uid != program.st_uid)) {
+        refuse("it belongs to a user other than root or the owner of the program");
+    }
+}
+
+} // namespace
+
 void FNCryptLib::Load() {
     if (handle_ != nullptr) {
         return;
@@ -33,6 +72,7 @@ void FNCryptLib::Load() {
         throw Failure(kErrLibraryLoad,
                       "The cipher library was not looked for: its folder is not known.");
     }
+    RefuseIfOthersCanChange(path);
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
         const char* why = dlerror();
@@ -63,12 +103,27 @@ std::uint8_t* Bytes(char* p) {
     return reinterpret_cast<std::uint8_t*>(p);
 }
 
-std::int32_t Checked(std::int32_t count, std::int32_t bufferSize, const char* function) {
-    if (count < 0 || count > bufferSize) {
+// Every count is checked against the one the library promises: a short count
+// taken at its word would drop data from a file in silence. Not 48, which
+// would read as "no library" and switch to the built-in cipher half-way.
+std::int32_t Checked(std::int32_t count, std::int32_t expected, const char* function) {
+    if (count != expected) {
         throw Failure(kErrInvalidArgument, std::string("The cipher library's ") + function +
-                                               " returned an impossible count.");
+                                               " returned " + std::to_string(count) + " where " +
+                                               std::to_string(expected) + " was expected.");
     }
     return count;
+}
+
+// A text that the library decodes to nothing: a group whose first character
+// does not fit in a byte (the built-in decoder gives "" for it too).
+bool DecodesToNothing(const char* text, std::int32_t length) {
+    for (std::int32_t k = 0; k + 4 <= length; k += 4) {
+        if (static_cast<unsigned char>(text[k]) >= 127) {
+            return true;
+        }
+    }
+    return false;
 }
 } // namespace
 
@@ -81,18 +136,20 @@ void FNCryptLib::InitCipher(std::string_view key, std::int16_t option) {
 
 std::int32_t FNCryptLib::CipherBuffer(const char* input, std::int32_t length, char* output) {
     Load();
-    return Checked(cipher_(Bytes(input), length, Bytes(output)), length, "CipherBuffer");
+    return Checked(cipher_(Bytes(input), length, Bytes(output)), std::max(length, 0),
+                   "CipherBuffer");
 }
 
 std::int32_t FNCryptLib::EncodeText(const char* input, std::int32_t length, char* output) {
     Load();
-    return Checked(encode_(Bytes(input), length, Bytes(output)), (length / 3 + 1) * 4,
-                   "EncodeText");
+    return Checked(encode_(Bytes(input), length, Bytes(output)),
+                   length < 1 ? 0 : (length + 2) / 3 * 4, "EncodeText");
 }
 
 std::int32_t FNCryptLib::DecodeText(const char* text, std::int32_t length, char* output) {
     Load();
-    return Checked(decode_(Bytes(text), length, Bytes(output)), length, "DecodeText");
+    const std::int32_t expected = DecodesToNothing(text, length) ? 0 : std::max(length, 0) / 4 * 3;
+    return Checked(decode_(Bytes(text), length, Bytes(output)), expected, "DecodeText");
 }
 
 } // namespace hushnote

@@ -21,8 +21,10 @@ std::filesystem::path ProgramFolder();
 // full path from one folder only: never from the working folder or a search
 // path, since a planted library would see every password.
 //
-// Failures are thrown as Failure: 48 when the library cannot be loaded, 453
-// naming the function when it lacks one.
+// Failures are thrown as Failure: 48 when the library cannot be loaded, 75
+// when users other than its owner or root could change it, 453 naming the
+// function when it lacks one, and 5 naming the function when it returns a
+// count other than the one it promises.
 class FNCryptLib {
 public:
     explicit FNCryptLib(std::filesystem::path folder);

@@ -44,7 +44,7 @@ std::string JoinLines(std::string_view text) {
 }
 
 std::string SecuredTextFromInput(std::string_view utf8) {
-    return JoinLines(codepage::Utf8ToCodes(utf8));
+    return JoinLines(codepage::Utf8ToCodes(utf8, codepage::Purpose::DeSecuring));
 }
 
 DeSecuredText DeSecureText(std::string_view text, std::string_view password) {

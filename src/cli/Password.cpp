@@ -53,7 +53,7 @@ extern "C" void RestoreAndReraise(int sig) {
 
 } // namespace
 
-void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
+bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
@@ -63,7 +63,8 @@ void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     }
     std::array<char, 256> buffer{};
     bool done = false;
-    while (!done) {
+    bool tooLong = false;
+    while (!done && !tooLong) {
         const ssize_t got = ::read(fd, buffer.data(), buffer.size());
         if (got < 0) {
             if (errno == EINTR) {
@@ -86,6 +87,11 @@ void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
                 done = true;
                 break;
             }
+            // One byte past the limit is kept: it may be the CR of a CR LF.
+            if (out.size() > kMaxPasswordLine) {
+                tooLong = true;
+                break;
+            }
             AppendSecret(out, buffer[static_cast<std::size_t>(i)]);
         }
     }
@@ -95,6 +101,11 @@ void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     }
     ::close(fd);
     DropLineEnd(out);
+    if (tooLong || out.size() > kMaxPasswordLine) {
+        Wipe(out);
+        return false;
+    }
+    return true;
 }
 
 bool PromptPassword(const char* prompt, std::string& out) {

@@ -10,6 +10,7 @@
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "common/process.h"
 #include "hushnote/identity.h"
 
 #include <algorithm>
@@ -197,8 +198,9 @@ Options ParseArguments(int argc, char** argv) {
     return o;
 }
 
-// ---- Interruption: a file operation stops at its next piece and removes its
-// temporary file instead of dying half-way with it left behind.
+// ---- Interruption (Ctrl+C, Ctrl+\, a kill, a hang-up): a file operation
+// stops at its next piece and removes its temporary file instead of dying
+// half-way with it left behind.
 
 volatile std::sig_atomic_t gInterrupt = 0;
 
@@ -210,7 +212,7 @@ void CatchInterrupts() {
     struct sigaction sa {};
     sa.sa_handler = NoteInterrupt;
     sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         sigaction(sig, &sa, nullptr);
     }
 }
@@ -350,7 +352,10 @@ void GetPassword(const Options& o, Secret& codes) {
     Secret typed;
     typed.value().reserve(128);
     if (o.passwordFile) {
-        ReadPasswordFile(*o.passwordFile, typed.value());
+        if (!ReadPasswordFile(*o.passwordFile, typed.value())) {
+            throw Refusal{"the password file's first line is longer than " +
+                          std::to_string(kMaxPasswordLine) + " bytes"};
+        }
     } else if (!PromptPassword("Password: ", typed.value())) {
         throw UsageError{"no password: there is no terminal to ask on; use --password-file FILE"};
     }
@@ -422,7 +427,7 @@ int RunSecureText(const Options& o) {
     if (raw.value().empty()) {
         throw Refusal{"No message to secure."};
     }
-    Secret codes(codepage::Utf8ToCodes(raw.value()));
+    Secret codes(codepage::Utf8ToCodes(raw.value(), codepage::Purpose::Securing));
     Secret message(ToCrLf(codes.value()));
     if (message.value().size() > kMessageLimit) {
         throw Refusal{"Message limit is 20,000 characters."};
@@ -493,5 +498,6 @@ int Run(int argc, char** argv) {
 } // namespace hushnote::cli
 
 int main(int argc, char** argv) {
+    hushnote::DisableCoreDumps();
     return hushnote::cli::Run(argc, argv);
 }

@@ -35,23 +35,24 @@ std::string EncodeUtf8(char32_t ch) {
     return out;
 }
 
-[[noreturn]] void ThrowUnsupported(char32_t ch, std::size_t position) {
+[[noreturn]] void ThrowUnsupported(char32_t ch, std::size_t position, Purpose purpose) {
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(ch));
     std::string shown = (ch < 0x20 || (ch >= 0x7F && ch < 0xA0) || (ch >= 0xD800 && ch < 0xE000))
                             ? std::string()
                             : "\"" + EncodeUtf8(ch) + "\" ";
-    throw Failure(kErrInvalidArgument, "The character " + shown + "(" + code + ") at position " +
-                                           std::to_string(position) +
-                                           " cannot be secured: it is not in the " + kName +
-                                           " character set.");
+    throw Failure(kErrInvalidArgument,
+                  "The character " + shown + "(" + code + ") at position " +
+                      std::to_string(position) + " cannot be " +
+                      (purpose == Purpose::DeSecuring ? "de-secured" : "secured") +
+                      ": it is not in the " + kName + " character set.");
 }
 
-std::uint8_t CodeOrThrow(char32_t ch, std::size_t position) {
+std::uint8_t CodeOrThrow(char32_t ch, std::size_t position, Purpose purpose) {
     if (auto code = CharToCode(ch)) {
         return *code;
     }
-    ThrowUnsupported(ch, position);
+    ThrowUnsupported(ch, position, purpose);
 }
 
 } // namespace
@@ -75,7 +76,7 @@ std::optional<std::uint8_t> CharToCode(char32_t ch) {
     return std::nullopt;
 }
 
-std::string Utf16ToCodes(std::u16string_view text) {
+std::string Utf16ToCodes(std::u16string_view text, Purpose purpose) {
     std::string codes(text.size(), '\0');
     std::size_t out = 0;
     std::size_t position = 0;
@@ -87,13 +88,13 @@ std::string Utf16ToCodes(std::u16string_view text) {
             ch = 0x10000 + ((ch - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         }
-        codes[out++] = static_cast<char>(CodeOrThrow(ch, position));
+        codes[out++] = static_cast<char>(CodeOrThrow(ch, position, purpose));
     }
     codes.resize(out);
     return codes;
 }
 
-std::string Utf8ToCodes(std::string_view text) {
+std::string Utf8ToCodes(std::string_view text, Purpose purpose) {
     std::string codes(text.size(), '\0');
     std::size_t out = 0;
     std::size_t position = 0;
@@ -128,7 +129,7 @@ std::string Utf8ToCodes(std::string_view text) {
             throw Failure(kErrInvalidArgument,
                           "The text is not valid UTF-8 (byte " + std::to_string(i + 1) + ").");
         }
-        codes[out++] = static_cast<char>(CodeOrThrow(ch, position));
+        codes[out++] = static_cast<char>(CodeOrThrow(ch, position, purpose));
         i += extra + 1;
     }
     codes.resize(out);

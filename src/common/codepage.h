@@ -18,11 +18,15 @@ inline constexpr const char* kName = "Windows-1252";
 char32_t CodeToChar(std::uint8_t code);
 std::optional<std::uint8_t> CharToCode(char32_t ch);
 
+// What a text is turned into codes for, so that a failure names the command
+// the character stops: a message to secure or secured text to de-secure.
+enum class Purpose { Securing, DeSecuring };
+
 // Throw Failure(kErrInvalidArgument) naming the first character the code page
 // lacks and its 1-based position. Never substitutes "?": that would change
 // the message without a word.
-std::string Utf16ToCodes(std::u16string_view text);
-std::string Utf8ToCodes(std::string_view text);
+std::string Utf16ToCodes(std::u16string_view text, Purpose purpose = Purpose::Securing);
+std::string Utf8ToCodes(std::string_view text, Purpose purpose = Purpose::Securing);
 
 // The same for a password, but a failure never shows the character: an error
 // box or a terminal must not reveal any part of a password.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace hushnote {
 namespace {
@@ -23,6 +24,7 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 class Events : public CipherEvents {
@@ -78,6 +80,56 @@ TEST(CCipherMode, PresentMissingBrokenAndRelativeLibrary) {
     }
 }
 
+// A library that anyone may replace would see every password: it is refused,
+// and the user is told why. Group write access is left alone, so a library
+// built under a umask of 002 still loads.
+TEST(CCipherMode, LibraryOthersCanChangeIsRefused) {
+    struct Case {
+        const char* what;
+        fs::perms filePerms, folderPerms;
+        uid_t owner;
+        int mode;
+    };
+    const auto none = fs::perms::none, other = fs::perms::others_write;
+    const auto group = fs::perms::group_write;
+    const Case cases[] = {
+        {"file o+w", other, none, 0, 2},
+        {"folder o+w", none, other, 0, 2},
+        {"file and folder g+w", group, group, 0, 0},
+        {"owned by nobody", none, none, 65534, 2},
+    };
+    const bool root = ::geteuid() == 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.owner != 0 && !root) {
+            continue;
+        }
+        TempDir dir;
+        fs::create_directory(dir / "lib");
+        const fs::path library = dir / "lib" / kLibraryFileName;
+        fs::copy_file(ProgramFolder() / kLibraryFileName, library);
+        fs::permissions(library, c.filePerms, fs::perm_options::add);
+        fs::permissions(dir / "lib", c.folderPerms, fs::perm_options::add);
+        if (c.owner != 0) {
+            ASSERT_EQ(::chown(library.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
+        }
+        Events events;
+        CCipher cipher(&events, dir / "lib");
+        EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
+        ASSERT_EQ(events.messages.size(), c.mode == 2 ? 1u : 0u);
+        if (c.mode == 2) {
+            EXPECT_THAT(events.messages[0], StartsWith("Error #75\r\n\r\nThe cipher library " +
+                                                       library.string() + " was not loaded: "));
+        }
+        if (c.filePerms == other) {
+            EXPECT_THAT(events.messages[0], HasSubstr("other users can change it."));
+        }
+    }
+    if (!root) {
+        GTEST_SKIP() << "not root: the library owned by another user was not tried";
+    }
+}
+
 TEST(CCipherStrings, CipherContinuesTheKeystreamAndSecureStringEqualsSecureMessage) {
     std::mt19937 rng(7);
     const std::string text = RandomBytes(rng, 999);
@@ -98,9 +150,34 @@ TEST(CCipherStrings, CipherContinuesTheKeystreamAndSecureStringEqualsSecureMessa
     EXPECT_EQ(c.DeSecureString("???D????", "pw"), "ERR2");
     const std::string s = VBEncrypt::SecureMessage("abcdef", "pw");
     EXPECT_EQ(c.DeSecureString(VBEncrypt::EncodeLengthHeader(100) + s.substr(8), "pw"), "abcdef");
+}
+
+// Without a usable library the string operations fail with what Initilize
+// met, instead of ciphering under whatever key the library held before (an
+// empty key is refused by the library and leaves the old one in place).
+TEST(CCipherStrings, FailWhenTheLibraryIsNotUsable) {
+    Events events;
+    CCipher c(&events);
+    const std::string s = c.SecureString("msg", "pw");
+    EXPECT_EQ(FailureNumber([&] { c.SecureString("msg", ""); }), kErrInvalidArgument);
+    EXPECT_EQ(FailureNumber([&] { c.DeSecureString(s, ""); }), kErrInvalidArgument);
+    EXPECT_EQ(events.messages.size(), 2u);
     CCipher none(nullptr, EmptyFolder());
-    EXPECT_THROW(none.SecureString("msg", "pw"), Failure);
-    EXPECT_THROW(none.DeSecureString("????????????", "pw"), Failure);
+    EXPECT_EQ(FailureNumber([&] { none.SecureString("msg", "pw"); }), kErrLibraryLoad);
+    EXPECT_EQ(FailureNumber([&] { none.DeSecureString(s, "pw"); }), kErrLibraryLoad);
+}
+
+// Secured text whose body is too short for a whole group reads as the
+// built-in engine reads it.
+TEST(CCipherStrings, ShortBodiesDeSecureAsTheBuiltInEngine) {
+    CCipher c;
+    for (std::int64_t length : {1, 3, 100}) {
+        for (const char* body : {"A", "Zz", "~~?"}) {
+            const std::string text = VBEncrypt::EncodeLengthHeader(length) + body;
+            EXPECT_EQ(c.DeSecureString(text, "pw"), VBEncrypt::DeSecureMessage(text, "pw"))
+                << length << " " << body;
+        }
+    }
 }
 
 TEST(SecuredFile, EnginesWriteTheSameFilesAndReadEachOthers) {
@@ -203,6 +280,39 @@ TEST(SecuredFileFaults, EachLeavesInputOutputAndFolderAsTheyWereInBothModes) {
         GTEST_SKIP() << "cannot make device nodes here: the disk-full case did not run";
     }
     EXPECT_TRUE(IsDevice(dir / "full")) << "the device was replaced by a file";
+}
+
+// A library that returns short counts fails the command with a failure that
+// names the function: no file missing data, and no quiet switch to the
+// built-in cipher half-way. The key tells the stand-in which count to cut.
+TEST(SecuredFileFaults, ShortCountFromTheLibraryFailsAndWritesNothing) {
+    TempDir dir;
+    const std::string plain(5000, 'p');
+    WriteFile(dir / "plain", plain);
+    WriteFile(dir / "secured", VBEncrypt::SecureMessage(plain, "pw"));
+    const std::size_t names = dir.Count();
+    struct Case {
+        bool securing;
+        const char* function;
+    };
+    for (const Case& c : {Case{true, "CipherBuffer"}, Case{true, "EncodeText"},
+                          Case{false, "CipherBuffer"}, Case{false, "DecodeText"}}) {
+        SCOPED_TRACE(c.function);
+        CCipher cipher(nullptr, HUSHNOTE_SHORT_LIBRARY_DIR);
+        try {
+            if (c.securing) {
+                cipher.SecureFile(dir / "plain", dir / "out", c.function);
+            } else {
+                cipher.DeSecureFile(dir / "secured", dir / "out", c.function);
+            }
+            ADD_FAILURE() << "no failure";
+        } catch (const Failure& f) {
+            EXPECT_NE(f.number(), kErrLibraryLoad);
+            EXPECT_THAT(f.description(), HasSubstr(c.function));
+        }
+        EXPECT_EQ(cipher.DLLMode(), 0);
+        EXPECT_EQ(dir.Count(), names) << "output or a temporary file left behind";
+    }
 }
 
 TEST(SecuredFileFaults, LargestInputStillFitsInBothModes) {

@@ -13,8 +13,11 @@
 #include <filesystem>
 #include <random>
 #include <signal.h>
+#include <sstream>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,6 +125,9 @@ TEST_F(Cli, ExitStatuses) {
         {"blank1", ""},      {"blank2", "\n"},           {"blank3", "\r\n"},
         {"blank4", "\nx\n"}, {"snow", "\xE2\x98\x83\n"}, {"in", "data"},
         {"junk", "ab"},      {"existing", "keep me"},    {"text", "hello world\n"}};
+    // The longest first line a password file may have, and one byte more.
+    WriteFile(dir / "pw4096", std::string(4096, 'p') + "\r\n");
+    WriteFile(dir / "pw4097", std::string(4097, 'p') + "\n");
     for (const auto& [name, text] : files) {
         WriteFile(dir / name, text);
     }
@@ -159,10 +165,15 @@ TEST_F(Cli, ExitStatuses) {
         {{sf, "--password-file", "@blank2", "@in", "@out"}, "", 2, "Password is blank."},
         // The window's codes cannot hold it; the password is not shown.
         {{st, "--password-file", "@snow"}, "m", 1, "The password holds a character"},
+        {{st, "--password-file", "@pw4096"}, "m", 0, ""},
+        {{st, "--password-file", "@pw4097"}, "m", 2, "longer than 4096 bytes"},
+        // An endless file is refused at once, not read into memory.
+        {{st, "--password-file", "/dev/zero"}, "m", 2, "longer than 4096 bytes"},
         {{st, pw}, "", 2, "No message to secure."},
         {{dt, pw}, "", 2, "No message to de-secure."},
         {{st, pw}, "let it snow \xE2\x98\x83\n", 1, "\"\xE2\x98\x83\" (U+2603)"},
         {{st, pw}, "caf\xE9\n", 1, "UTF-8"},
+        {{dt, pw}, "????\xE2\x98\x83", 1, "(U+2603) at position 5 cannot be de-secured"},
         {{st, pw, "-i", "@none"}, "", 1, "Cannot read"},
         // A sound header, then a character no secured text holds.
         {{dt, pw}, secured.substr(0, 8) + "\xC3\xA9" + secured.substr(9), 1, "not secured text"},
@@ -330,28 +341,64 @@ TEST_F(Cli, InputHeldFromTheStartAndStandardOutputAppendedTo) {
     EXPECT_EQ(ReadFile(dir / "log"), "earlier\n" + secured);
 }
 
+// Ctrl+C and Ctrl+\ alike: the program stops, removes its temporary file and
+// then dies by the signal, so the calling shell sees it.
 TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
     std::mt19937 rng(3);
     WriteFile(dir / "plain", test::RandomBytes(rng, 16777215));
     WriteFile(dir / "existing", "old");
     const std::size_t before = dir.Count();
+    for (int sig : {SIGINT, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(sig));
+        const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+        const pid_t pid = Spawn(kCli, FileCall("secure-file", "builtin", "plain", "existing"),
+                                {null, null, null});
+        close(null);
+        // Once its temporary file is there, the program is at work.
+        for (int i = 0; i < 3000 && dir.Count() == before; ++i) {
+            usleep(1000);
+        }
+        const bool atWork = dir.Count() > before;
+        kill(pid, sig);
+        const int status = Wait(pid);
+        if (status == 0 && !atWork) {
+            GTEST_SKIP() << "finished before the interrupt arrived";
+        }
+        EXPECT_EQ(status, 128 + sig);
+        EXPECT_EQ(ReadFile(dir / "existing"), "old");
+        EXPECT_EQ(dir.Count(), before); // no temporary file left
+    }
+}
+
+// The process holds passwords, so it turns core dumps off for itself, even
+// when it was started with them allowed.
+TEST_F(Cli, NoCoreDumpsEvenWhenAllowed) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_CORE, &saved), 0);
+    const rlimit allowed{saved.rlim_max, saved.rlim_max};
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
+    setrlimit(RLIMIT_CORE, &allowed);
     const pid_t pid =
-        Spawn(kCli, FileCall("secure-file", "builtin", "plain", "existing"), {null, null, null});
+        Spawn(kCli, {"secure-text", "--password-file", P("pw")}, {input[0], null, null});
+    setrlimit(RLIMIT_CORE, &saved);
+    close(input[0]);
     close(null);
-    // Once its temporary file is there, the program is at work.
-    for (int i = 0; i < 3000 && dir.Count() == before; ++i) {
+    // While it waits for its message on the pipe, its limit can be read.
+    std::string soft;
+    for (int i = 0; i < 3000 && soft != "0"; ++i) {
         usleep(1000);
+        std::istringstream limits(ReadFile("/proc/" + std::to_string(pid) + "/limits"));
+        for (std::string line; std::getline(limits, line);) {
+            if (line.rfind("Max core file size", 0) == 0) {
+                std::istringstream(line.substr(18)) >> soft;
+            }
+        }
     }
-    const bool atWork = dir.Count() > before;
-    kill(pid, SIGINT);
-    const int status = Wait(pid);
-    if (status == 0 && !atWork) {
-        GTEST_SKIP() << "finished before the interrupt arrived";
-    }
-    EXPECT_EQ(status, 128 + SIGINT);
-    EXPECT_EQ(ReadFile(dir / "existing"), "old");
-    EXPECT_EQ(dir.Count(), before); // no temporary file left
+    close(input[1]);
+    EXPECT_EQ(Wait(pid), 2); // no message
+    EXPECT_EQ(soft, "0");
 }
 
 // ---- The library: only the one in the program's own folder counts.

@@ -83,8 +83,8 @@ std::u16string_view View(const QString& text) {
     return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
-std::string ToCodes(const QString& text) {
-    return codepage::Utf16ToCodes(View(text));
+std::string ToCodes(const QString& text, codepage::Purpose purpose) {
+    return codepage::Utf16ToCodes(View(text), purpose);
 }
 
 // The password box's text as codes; a failure does not show its characters.
@@ -507,7 +507,7 @@ void frmMain::cmdSecure_Click() {
     SetSecureMsg();
     std::string secured;
     {
-        const Secret codes(ToCodes(message));
+        const Secret codes(ToCodes(message, codepage::Purpose::Securing));
         const Secret password(PasswordCodes(txtPassword));
         secured = VBEncrypt::SecureMessage(codes.value(), password.value());
         // No key-dependent state outlives the command.
@@ -546,7 +546,8 @@ void frmMain::cmdDeSecure_Click() {
     Secret result;
     {
         const Secret password(PasswordCodes(txtPassword));
-        result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text), password.value()));
+        result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text, codepage::Purpose::DeSecuring),
+                                                   password.value()));
         VBEncrypt::WipeState();
     }
     txtPassword->clear();
