@@ -1,6 +1,7 @@
 #include "cipher/FNCryptLib.h"
 
 #include "common/error.h"
+#include "common/message.h"
 
 #include <algorithm>
 #include <dlfcn.h>
@@ -36,8 +37,8 @@ void RefuseIfOthersCanChange(const std::filesystem::path& path) {
         return; // nothing there: loading reports it as missing
     }
     const auto refuse = [&](const std::string& why) {
-        throw Failure(kErrPathAccess,
-                      "The cipher library " + path.string() + " was not loaded: " + why + ".");
+        throw Failure(kErrPathAccess, "The cipher library " + EscapedPath(path.native()) +
+                                          " was not loaded: " + why + ".");
     };
     if ((file.st_mode & S_IWOTH) != 0) {
         refuse("other users can change it");
@@ -76,15 +77,16 @@ void FNCryptLib::Load() {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
         const char* why = dlerror();
-        throw Failure(kErrLibraryLoad, "The cipher library " + path.string() +
+        throw Failure(kErrLibraryLoad, "The cipher library " + EscapedPath(path.native()) +
                                            " could not be loaded" +
                                            (why != nullptr ? std::string(": ") + why : "") + ".");
     }
     auto resolve = [&](const char* name) {
         void* fn = dlsym(handle, name);
         if (fn == nullptr) {
-            throw Failure(kErrEntryPoint, std::string("The cipher library ") + path.string() +
-                                              " has no entry point " + name + ".");
+            throw Failure(kErrEntryPoint, std::string("The cipher library ") +
+                                              EscapedPath(path.native()) + " has no entry point " +
+                                              name + ".");
         }
         return fn;
     };

@@ -2,6 +2,7 @@
 
 #include "CliText.h"
 #include "common/error.h"
+#include "common/message.h"
 
 #include <array>
 #include <cerrno>
@@ -58,8 +59,8 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     if (fd < 0) {
         const int err = errno;
         throw Failure(err == ENOENT ? kErrFileNotFound : kErrPathAccess,
-                      "Cannot read the password file \"" + path.string() +
-                          "\": " + std::strerror(err) + ".");
+                      "Cannot read the password file " + QuotedPath(path) + ": " +
+                          std::strerror(err) + ".");
     }
     std::array<char, 256> buffer{};
     bool done = false;
@@ -76,8 +77,8 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
             for (std::size_t i = 0; i < buffer.size(); ++i) {
                 p[i] = 0;
             }
-            throw Failure(kErrPathAccess, "Cannot read the password file \"" + path.string() +
-                                              "\": " + std::strerror(err) + ".");
+            throw Failure(kErrPathAccess, "Cannot read the password file " + QuotedPath(path) +
+                                              ": " + std::strerror(err) + ".");
         }
         if (got == 0) {
             break;

@@ -83,8 +83,8 @@ bool FileDialog::AcceptSave(const QString& path) {
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir()) {
         MessageBox::Show(this,
-                         path + QStringLiteral("\r\nThe folder \"") +
-                             QDir::toNativeSeparators(folder) +
+                         MessageBox::ShownPath(path) + QStringLiteral("\r\nThe folder \"") +
+                             MessageBox::ShownPath(QDir::toNativeSeparators(folder)) +
                              QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
                          MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
         return false;
@@ -92,7 +92,7 @@ bool FileDialog::AcceptSave(const QString& path) {
     if (info.exists() || info.isSymLink()) {
         return MessageBox::Show(
                    this,
-                   info.fileName() +
+                   MessageBox::ShownPath(info.fileName()) +
                        QStringLiteral(" already exists.\r\nDo you want to replace it?"),
                    MessageBox::Icon::Warning, MessageBox::Buttons::YesNo,
                    windowTitle()) == MessageBox::kYes;
@@ -107,14 +107,14 @@ bool FileDialog::AcceptOpen(const QString& path) {
     }
     if (!QFileInfo(info.absolutePath()).isDir()) {
         MessageBox::Show(this,
-                         path + QStringLiteral("\r\nThe folder \"") +
-                             QDir::toNativeSeparators(info.absolutePath()) +
+                         MessageBox::ShownPath(path) + QStringLiteral("\r\nThe folder \"") +
+                             MessageBox::ShownPath(QDir::toNativeSeparators(info.absolutePath())) +
                              QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
                          MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
         return false;
     }
     return MessageBox::Show(this,
-                            info.fileName() +
+                            MessageBox::ShownPath(info.fileName()) +
                                 QStringLiteral("\r\nThis file does not exist.\r\nCreate the file?"),
                             MessageBox::Icon::Question, MessageBox::Buttons::YesNo,
                             windowTitle()) == MessageBox::kYes;

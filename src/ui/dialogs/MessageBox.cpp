@@ -1,11 +1,19 @@
 #include "ui/dialogs/MessageBox.h"
 
+#include "common/message.h"
 #include "hushnote/identity.h"
 
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace hushnote {
+
+QString MessageBox::ShownPath(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    return QFile::decodeName(
+        QByteArray::fromStdString(EscapedPath(std::string_view(bytes.constData(), bytes.size()))));
+}
 namespace {
 
 struct Seam {

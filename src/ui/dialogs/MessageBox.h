@@ -36,6 +36,10 @@ public:
     static int Show(QWidget* parent, const QString& text, Icon icon = Icon::Information,
                     Buttons buttons = Buttons::Ok, const QString& caption = {});
 
+    // A path as a message shows it: control characters escaped, so that a
+    // crafted file name cannot fake a line of the message.
+    static QString ShownPath(const QString& path);
+
     // "Error #n" + CR LF CR LF + description, with the critical icon.
     static void ShowError(QWidget* parent, int number, const QString& description);
 

@@ -92,14 +92,8 @@ Secret PasswordCodes(const QLineEdit* box) {
     return Secret(codepage::PasswordToCodes(View(box->text())));
 }
 
-// A path as messages show it: control characters escaped, so that a crafted
-// name cannot fake a line.
-QString Shown(const QString& path) {
-    return QString::fromStdString(EscapedPath(ToPath(path).native()));
-}
-
 QString Quoted(const QString& path) {
-    return QString::fromStdString(QuotedPath(ToPath(path)));
+    return QLatin1Char('"') + MessageBox::ShownPath(path) + QLatin1Char('"');
 }
 
 QString FromCodes(const std::string& codes) {
@@ -632,7 +626,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
             continue;
         }
         // Few reports per file: each one is painted.
-        SetMsg(QStringLiteral(" Loading ") + Shown(path) + QStringLiteral("..."));
+        SetMsg(QStringLiteral(" Loading ") + MessageBox::ShownPath(path) + QStringLiteral("..."));
         FlushStatus();
         QCoreApplication::processEvents();
         QString lines;
@@ -654,7 +648,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
         QTextCursor c(txtMsg->document());
         c.movePosition(QTextCursor::End);
         c.insertText(lines);
-        SetMsg(QStringLiteral(" Loaded ") + Shown(path) + QStringLiteral("."));
+        SetMsg(QStringLiteral(" Loaded ") + MessageBox::ShownPath(path) + QStringLiteral("."));
         FlushStatus();
         QCoreApplication::processEvents();
     }
