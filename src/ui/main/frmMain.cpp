@@ -35,11 +35,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-
 #include <new>
-#include <sys/stat.h>
 
 namespace hushnote {
 namespace {
