@@ -22,13 +22,14 @@ std::filesystem::path WorkDir() {
     return dir;
 }
 
-std::string Run(std::int16_t mode, const std::filesystem::path& in, const char* outName) {
+std::string Run(hushnote::CipherMode mode, const std::filesystem::path& in, const char* outName) {
     hushnote::CCipher c;
     c.SetDLLMode(mode);
     const auto out = WorkDir() / outName;
     std::filesystem::remove(out);
     try {
-        if (c.DeSecureFile(in, out, "fuzz password") == hushnote::CCipher::kNotSecured) {
+        if (c.DeSecureFile(in, out, "fuzz password").outcome ==
+            hushnote::DeSecureOutcome::NotSecured) {
             if (std::filesystem::exists(out)) {
                 std::abort(); // what is not a secured file writes nothing
             }
@@ -49,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::ofstream(in, std::ios::binary)
             .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    const std::string written = Run(0, in, "lib");
-    if (written != Run(1, in, "vb")) {
+    const std::string written = Run(hushnote::CipherMode::Library, in, "lib");
+    if (written != Run(hushnote::CipherMode::NotLoaded, in, "vb")) {
         std::abort();
     }
     std::string text;

@@ -1,5 +1,5 @@
-// DeSecureMessage on any pasted text and password: never crashes, never
-// throws, and never returns more than the header claims.
+// DeSecure on any pasted text and password: never crashes, never fails, and
+// never returns more than the header claims.
 #include "cipher/VBEncrypt.h"
 
 #include <cstdlib>
@@ -15,14 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view password(reinterpret_cast<const char*>(data + 1), pwLength);
     const std::string_view text(reinterpret_cast<const char*>(data + 1 + pwLength),
                                 size - 1 - pwLength);
-    const std::string out = hushnote::VBEncrypt::DeSecureMessage(text, password);
-    if (out.rfind("VBError: ", 0) == 0) {
+    using hushnote::VBEncrypt::TextOutcome;
+    const auto out = hushnote::VBEncrypt::DeSecure(text, password);
+    if (out.outcome == TextOutcome::Failed) {
         std::abort(); // nothing inside may fail on well-sized input
     }
-    if (out != "ERR" && out != "ERR2") {
+    if (out.outcome == TextOutcome::Message || out.outcome == TextOutcome::UnreadableBody) {
         const auto n = hushnote::VBEncrypt::DecodedHeaderLength(
             hushnote::VBEncrypt::DecodePrintable(text.substr(0, 8)));
-        if (n < 0 || static_cast<std::int64_t>(out.size()) > n) {
+        if (n < 0 || static_cast<std::int64_t>(out.message.size()) > n) {
             std::abort();
         }
     }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -34,25 +35,50 @@ std::string HeaderCodes(std::int64_t n) {
     throw Failure(kErrCancelled, "The operation was cancelled.");
 }
 
+// Clears the library when a string operation leaves by a failure, so the
+// password's key schedule does not outlive it. A failure of that clearing is
+// swallowed: the caller hears of the first one, and a destructor that throws
+// while a failure unwinds ends the program.
+class ClearOnFailure {
+public:
+    explicit ClearOnFailure(CCipher& cipher)
+        : cipher_(cipher), failures_(std::uncaught_exceptions()) {}
+    ~ClearOnFailure() {
+        if (std::uncaught_exceptions() > failures_) {
+            try {
+                cipher_.Clear();
+            } catch (...) {
+                // Swallowed on purpose: see above.
+            }
+        }
+    }
+    ClearOnFailure(const ClearOnFailure&) = delete;
+    ClearOnFailure& operator=(const ClearOnFailure&) = delete;
+
+private:
+    CCipher& cipher_;
+    int failures_;
+};
+
 } // namespace
 
 CCipher::CCipher(CipherEvents* events, std::filesystem::path libraryFolder)
     : events_(events), library_(std::move(libraryFolder)) {}
 
-std::int16_t CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
+CipherMode CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
     try {
         library_.InitCipher(Password, iVar);
-        DLLMode_ = 0;
+        DLLMode_ = CipherMode::Library;
         initFailure_ = {};
     } catch (const Failure& f) {
         initFailure_ = f.error();
         if (f.number() == kErrLibraryLoad) {
-            DLLMode_ = 1;
+            DLLMode_ = CipherMode::NotLoaded;
         } else {
             if (events_ != nullptr) {
-                events_->ShowLibraryError(FormatErrorMessage(f.error()));
+                events_->ShowLibraryError(f.error());
             }
-            DLLMode_ = 2;
+            DLLMode_ = CipherMode::LibraryFailed;
         }
     }
     return DLLMode_;
@@ -61,7 +87,7 @@ std::int16_t CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
 // A library that refused the key (an empty one) still holds the previous
 // key: going on would cipher under it and return text that looks secured.
 void CCipher::InitilizeOrThrow(std::string_view Password) {
-    if (Initilize(Password, 0) != 0) {
+    if (Initilize(Password, 0) != CipherMode::Library) {
         throw Failure(initFailure_.number, initFailure_.description);
     }
 }
@@ -80,6 +106,7 @@ std::string CCipher::Cipher(std::string_view msg) {
 
 std::string CCipher::SecureString(std::string_view msg, std::string_view Password) {
     const std::string codes = HeaderCodes(static_cast<std::int64_t>(msg.size()));
+    const ClearOnFailure clearOnFailure(*this);
     InitilizeOrThrow(Password);
     std::string cipherText = Cipher(msg);
     const auto L = static_cast<std::int32_t>(cipherText.size());
@@ -96,6 +123,7 @@ std::string CCipher::SecureString(std::string_view msg, std::string_view Passwor
 }
 
 std::string CCipher::DeSecureString(std::string_view msg, std::string_view Password) {
+    const ClearOnFailure clearOnFailure(*this);
     InitilizeOrThrow(Password);
     std::string result;
     try {
@@ -132,16 +160,16 @@ std::string CCipher::DeSecureString(std::string_view msg, std::string_view Passw
 }
 
 void CCipher::SelectModeAndKey(std::string_view Password) {
-    if (DLLMode_ == 0) {
+    if (DLLMode_ == CipherMode::Library) {
         Initilize(Password, 0);
     }
-    if (DLLMode_ != 0) {
+    if (DLLMode_ != CipherMode::Library) {
         VBEncrypt::KeyCipher(Password);
     }
 }
 
 void CCipher::EndFileOperation() {
-    if (DLLMode_ == 0) {
+    if (DLLMode_ == CipherMode::Library) {
         Initilize(kEndOfFileKey, 0);
     }
     // No caller reads the built-in state after a file; leave no key behind.
@@ -149,7 +177,7 @@ void CCipher::EndFileOperation() {
 }
 
 void CCipher::CipherInPlace(std::string& piece) {
-    if (DLLMode_ == 0) {
+    if (DLLMode_ == CipherMode::Library) {
         library_.CipherBuffer(piece.data(), static_cast<std::int32_t>(piece.size()), piece.data());
     } else {
         VBEncrypt::CipherNextBytes(piece.data(), piece.size());
@@ -157,7 +185,7 @@ void CCipher::CipherInPlace(std::string& piece) {
 }
 
 std::string CCipher::Encode(std::string_view piece) {
-    if (DLLMode_ != 0) {
+    if (DLLMode_ != CipherMode::Library) {
         return VBEncrypt::EncodePrintable(piece);
     }
     const auto k = static_cast<std::int32_t>(piece.size());
@@ -169,7 +197,7 @@ std::string CCipher::Encode(std::string_view piece) {
 std::string CCipher::Decode(std::string_view piece) {
     // Fewer than 4 characters decode to as many spaces in either mode, so
     // both modes read a malformed file or text alike.
-    if (DLLMode_ != 0 || piece.size() < 4) {
+    if (DLLMode_ != CipherMode::Library || piece.size() < 4) {
         return VBEncrypt::DecodePrintable(piece);
     }
     std::string out(piece.size(), ' ');
@@ -259,25 +287,29 @@ std::string ForeignByte(std::int64_t position, char c) {
 
 } // namespace
 
-std::int16_t CCipher::DeSecureFile(const std::filesystem::path& infile,
-                                   const std::filesystem::path& outfile,
-                                   std::string_view Password) {
+DeSecureResult CCipher::DeSecureFile(const std::filesystem::path& infile,
+                                     const std::filesystem::path& outfile,
+                                     std::string_view Password) {
     fileio::InputFile in(infile, fileio::Purpose::DeSecure, fileio::IfMissing::Create);
     return DeSecureFile(in, outfile, Password);
 }
 
-std::int16_t CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                                   std::string_view Password) {
+DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                                     std::string_view Password) {
     SelectModeAndKey(Password);
     const EndOfFileOperation end{this};
-    problem_ = {};
+    DeSecureResult result;
+    const auto notSecured = [&result] {
+        result.outcome = DeSecureOutcome::NotSecured;
+        return result;
+    };
     std::int64_t position = 0; // bytes of the input taken, to name a foreign one
     // Drops the line breaks of a run just read; false when it holds a byte
     // that no secured file holds.
     auto secured = [&](std::string& run) {
         const auto raw = static_cast<std::int64_t>(run.size());
         if (const auto at = KeepSecuredChars(run)) {
-            problem_.reason = ForeignByte(position + static_cast<std::int64_t>(*at) + 1, run[*at]);
+            result.reason = ForeignByte(position + static_cast<std::int64_t>(*at) + 1, run[*at]);
             return false;
         }
         position += raw;
@@ -292,7 +324,7 @@ std::int16_t CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem:
             break;
         }
         if (!secured(run)) {
-            return kNotSecured;
+            return notSecured();
         }
         header += run;
     }
@@ -300,7 +332,7 @@ std::int16_t CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem:
     // refuse exactly the same files.
     const std::int64_t length = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
     if (length < 0) {
-        return kNotSecured;
+        return notSecured();
     }
 
     fileio::OutputFile out(outfile, in);
@@ -335,7 +367,7 @@ std::int16_t CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem:
         return true;
     });
     if (foreign) {
-        return kNotSecured;
+        return notSecured();
     }
     in.CheckUnchanged();
     if (!decodedAny && !carry.empty()) {
@@ -345,11 +377,11 @@ std::int16_t CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem:
     }
     out.Commit();
     if (total > 0) {
-        problem_.expected = length;
-        problem_.recovered = length - total;
-        return kDamaged;
+        result.outcome = DeSecureOutcome::Damaged;
+        result.expected = length;
+        result.recovered = length - total;
     }
-    return 0;
+    return result;
 }
 
 } // namespace hushnote

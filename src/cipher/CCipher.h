@@ -21,10 +21,10 @@ class CipherEvents {
 public:
     virtual ~CipherEvents() = default;
 
-    // The library failed other than by not loading: show text ("Error #" +
-    // number + CR LF CR LF + description) in a message box with the caption
-    // "Hushnote", an OK button and no icon, and wait for the user.
-    virtual void ShowLibraryError(const std::string& text) = 0;
+    // The library failed other than by not loading: show the error (the
+    // window as FormatErrorMessage words it, in a message box with the caption
+    // "Hushnote", an OK button and no icon) and wait for the user.
+    virtual void ShowLibraryError(const ErrorValue& error) = 0;
 
     // Before each piece of a file: remaining bytes (securing) or characters
     // (de-securing) of the input, of total. The window shows
@@ -32,11 +32,32 @@ public:
     virtual bool ReportProgress(std::int64_t remaining, std::int64_t total) = 0;
 };
 
+// The cipher mode, with the numbers it has always had. Every mode but
+// Library means the built-in cipher.
+enum class CipherMode : std::int16_t {
+    Library = 0,       // the native library is used
+    NotLoaded = 1,     // built-in: the library did not load (nothing shown)
+    LibraryFailed = 2, // built-in after another library failure, shown to the user
+};
+
+// What DeSecureFile made of its input, with the numbers it has always had.
+enum class DeSecureOutcome : std::int16_t {
+    Done = 0,
+    NotSecured = 1, // nothing was written
+    Damaged = 2,    // the body holds less than its header says; what it holds was written
+};
+
+struct DeSecureResult {
+    DeSecureOutcome outcome = DeSecureOutcome::Done;
+    // NotSecured: the first byte no secured file holds ("byte 9 is 0x20,
+    // ..."); empty when the header cannot be read.
+    std::string reason;
+    std::int64_t expected = 0;  // Damaged: the length the header gives
+    std::int64_t recovered = 0; // Damaged: the bytes written
+};
+
 // The cipher object: chooses between the native library and the built-in
 // cipher, and secures strings and files.
-//
-// Modes: 0 = the library is used; 1 = built-in, the library did not load;
-// 2 = built-in after another library failure, which was shown to the user.
 class CCipher {
 public:
     // The library is looked for in libraryFolder only; the program passes its
@@ -44,12 +65,12 @@ public:
     explicit CCipher(CipherEvents* events = nullptr,
                      std::filesystem::path libraryFolder = ProgramFolder());
 
-    std::int16_t DLLMode() const { return DLLMode_; }
-    void SetDLLMode(std::int16_t mode) { DLLMode_ = mode; }
+    CipherMode DLLMode() const { return DLLMode_; }
+    void SetDLLMode(CipherMode mode) { DLLMode_ = mode; }
 
     // Keys the library with Password and returns the mode it now stands in.
     // Never throws; a failure it met is kept for the string operations.
-    std::int16_t Initilize(std::string_view Password, std::int16_t iVar);
+    CipherMode Initilize(std::string_view Password, std::int16_t iVar);
 
     // Keys the library with a throw-away key, wiping the password's schedule.
     void Clear();
@@ -59,7 +80,8 @@ public:
 
     // The library counterparts of SecureMessage / DeSecureMessage. They throw
     // the failure Initilize met when the library cannot be used (mode 1 or 2,
-    // an empty password among the causes).
+    // an empty password among the causes). The library is cleared however
+    // they end.
     std::string SecureString(std::string_view msg, std::string_view Password);
     std::string DeSecureString(std::string_view msg, std::string_view Password);
 
@@ -77,28 +99,13 @@ public:
                             std::string_view Password);
 
     // De-secures infile into outfile; line breaks in it are skipped, as a
-    // mail program may have added them. Returns
-    //   0 when it completes;
-    //   1 when infile is not a secured file: nothing is written, and
-    //     LastProblem().reason names the first byte no secured file holds
-    //     (empty when the header cannot be read);
-    //   2 when the body holds less than its header says: what it holds is
-    //     written, and LastProblem() tells how much of it came back.
-    // Throws Failure otherwise, with the same guarantees as SecureFile.
-    std::int16_t DeSecureFile(const std::filesystem::path& infile,
-                              const std::filesystem::path& outfile, std::string_view Password);
-    std::int16_t DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                              std::string_view Password);
-
-    static constexpr std::int16_t kNotSecured = 1;
-    static constexpr std::int16_t kDamaged = 2;
-
-    struct FileProblem {
-        std::string reason;         // not secured: "byte 9 is 0x20, ..."
-        std::int64_t expected = 0;  // damaged: the length the header gives
-        std::int64_t recovered = 0; // damaged: the bytes written
-    };
-    const FileProblem& LastProblem() const { return problem_; }
+    // mail program may have added them. The outcome says whether it was a
+    // secured file and whether it was whole. Throws Failure otherwise, with
+    // the same guarantees as SecureFile.
+    DeSecureResult DeSecureFile(const std::filesystem::path& infile,
+                                const std::filesystem::path& outfile, std::string_view Password);
+    DeSecureResult DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                                std::string_view Password);
 
     static constexpr std::int32_t kSecurePiece = 4095;
     static constexpr std::int32_t kDeSecurePiece = 5460;
@@ -125,9 +132,8 @@ private:
     // Keys the library for a string operation, or throws why it cannot.
     void InitilizeOrThrow(std::string_view Password);
 
-    std::int16_t DLLMode_ = 0;
-    FileProblem problem_;
-    ErrorValue initFailure_; // what the last Initilize met, when its mode is not 0
+    CipherMode DLLMode_ = CipherMode::Library;
+    ErrorValue initFailure_; // what the last Initilize met, when its mode is not Library
     CipherEvents* events_;
     FNCryptLib library_;
 };

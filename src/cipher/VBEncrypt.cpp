@@ -1,8 +1,10 @@
 #include "cipher/VBEncrypt.h"
 
 #include "common/error.h"
+#include "common/secret.h"
 
 #include <new>
+#include <utility>
 
 namespace hushnote::VBEncrypt {
 namespace {
@@ -39,17 +41,7 @@ const CipherState& State() {
 }
 
 void WipeState() {
-    // volatile so the compiler cannot drop the stores as dead.
-    volatile std::int16_t* p = g_state.SBox.data();
-    for (std::size_t k = 0; k < g_state.SBox.size(); ++k) {
-        p[k] = 0;
-    }
-    p = g_state.KeyTable.data();
-    for (std::size_t k = 0; k < g_state.KeyTable.size(); ++k) {
-        p[k] = 0;
-    }
-    *static_cast<volatile std::int16_t*>(&g_state.StreamI) = 0;
-    *static_cast<volatile std::int16_t*>(&g_state.StreamJ) = 0;
+    Wipe(&g_state, sizeof g_state);
 }
 
 void KeyCipher(std::string_view password) {
@@ -179,27 +171,50 @@ std::string SecureMessage(std::string_view message, std::string_view password) {
     return result;
 }
 
-std::string DeSecureMessage(std::string_view text, std::string_view password) {
+TextResult DeSecure(std::string_view text, std::string_view password) {
+    TextResult result;
     try {
         std::string_view head = text.substr(0, kHeaderChars);
         std::string_view body = text.size() > kHeaderChars ? text.substr(kHeaderChars) : "";
         const std::int64_t n = DecodedHeaderLength(DecodePrintable(head));
         if (n < 0) {
-            return "ERR";
+            result.outcome = TextOutcome::UnreadableHeader;
+            return result;
         }
         if (body.empty()) {
-            return "ERR2";
+            result.outcome = TextOutcome::NoBody;
+            return result;
         }
-        std::string p = CipherString(DecodePrintable(body), password);
-        if (static_cast<std::int64_t>(p.size()) > n) {
-            p.resize(static_cast<std::size_t>(n));
+        const std::string decoded = DecodePrintable(body);
+        result.message = CipherString(decoded, password);
+        if (static_cast<std::int64_t>(result.message.size()) > n) {
+            result.message.resize(static_cast<std::size_t>(n));
         }
-        return p;
+        result.outcome = decoded.empty() ? TextOutcome::UnreadableBody : TextOutcome::Message;
     } catch (const Failure& f) {
-        return "VBError: " + f.description();
+        result.outcome = TextOutcome::Failed;
+        result.failure = f.description();
     } catch (const std::bad_alloc&) {
-        return "VBError: Out of memory";
+        result.outcome = TextOutcome::Failed;
+        result.failure = "Out of memory";
     }
+    return result;
+}
+
+std::string DeSecureMessage(std::string_view text, std::string_view password) {
+    TextResult result = DeSecure(text, password);
+    switch (result.outcome) {
+    case TextOutcome::UnreadableHeader:
+        return "ERR";
+    case TextOutcome::NoBody:
+        return "ERR2";
+    case TextOutcome::Failed:
+        return "VBError: " + result.failure;
+    case TextOutcome::Message:
+    case TextOutcome::UnreadableBody:
+        break;
+    }
+    return std::move(result.message);
 }
 
 } // namespace hushnote::VBEncrypt

@@ -58,8 +58,27 @@ std::string DecodePrintable(std::string_view s);
 // 16,777,215 codes.
 std::string SecureMessage(std::string_view message, std::string_view password);
 
-// The message, or "ERR" (unreadable header), "ERR2" (no body), or
-// "VBError: " + description for any failure inside. Never throws.
+enum class TextOutcome {
+    Message,          // the message is in TextResult::message
+    UnreadableHeader, // the header decodes to fewer than 3 codes
+    NoBody,           // nothing follows the header
+    UnreadableBody,   // the body decodes to nothing: the message is empty
+    Failed,           // a failure inside, described in TextResult::failure
+};
+
+struct TextResult {
+    TextOutcome outcome = TextOutcome::Message;
+    std::string message; // cut to the length the header gives
+    std::string failure; // the failure's description, when Failed
+};
+
+// Secured text back to its message, with what went wrong as an outcome.
+// Never throws.
+TextResult DeSecure(std::string_view text, std::string_view password);
+
+// DeSecure as the De-Secure button shows it: the message, or "ERR"
+// (unreadable header), "ERR2" (no body), or "VBError: " + description for any
+// failure inside. Never throws.
 std::string DeSecureMessage(std::string_view text, std::string_view password);
 
 // The 8-character header for a length of n codes (0..16,777,215); throws

@@ -3,8 +3,7 @@
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 
-#include <algorithm>
-#include <cstring>
+#include <utility>
 
 namespace hushnote::cli {
 
@@ -49,33 +48,25 @@ std::string SecuredTextFromInput(std::string_view utf8) {
 
 DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
     DeSecuredText result;
-    // Tell malformed text from a message that merely reads "ERR" or "ERR2",
-    // and a body that does not decode (which the window shows as an empty
-    // message) from a message.
-    const std::string_view head = text.substr(0, VBEncrypt::kHeaderChars);
-    const std::int64_t n = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(head));
-    if (n < 0 || text.size() <= VBEncrypt::kHeaderChars) {
-        result.error = "not secured text";
-        return result;
-    }
-    const auto decoded = static_cast<std::int64_t>(
-        VBEncrypt::DecodePrintable(text.substr(VBEncrypt::kHeaderChars)).size());
-    if (decoded == 0) {
-        result.error = "not secured text";
-        return result;
-    }
-    Secret message(VBEncrypt::DeSecureMessage(text, password));
+    VBEncrypt::TextResult plain = VBEncrypt::DeSecure(text, password);
     VBEncrypt::WipeState();
-    // A failure inside comes back as "VBError: " + description; a message
-    // that happens to start so has the length the header promised.
-    constexpr std::string_view kFailureMark = "VBError: ";
-    if (message.value().compare(0, kFailureMark.size(), kFailureMark) == 0 &&
-        static_cast<std::int64_t>(message.value().size()) != std::min(n, decoded)) {
-        result.error = message.value().substr(kFailureMark.size());
-        return result;
+    const Secret message(std::move(plain.message));
+    switch (plain.outcome) {
+    case VBEncrypt::TextOutcome::Message:
+        result.message = Secret(codepage::CodesToUtf8(ToLf(message.value())));
+        result.ok = true;
+        break;
+    case VBEncrypt::TextOutcome::Failed:
+        result.error = plain.failure;
+        break;
+    case VBEncrypt::TextOutcome::UnreadableHeader:
+    case VBEncrypt::TextOutcome::NoBody:
+    case VBEncrypt::TextOutcome::UnreadableBody:
+        // Told apart from a message that merely reads "ERR" or "ERR2", and
+        // from an empty one.
+        result.error = "not secured text";
+        break;
     }
-    result.message = Secret(codepage::CodesToUtf8(ToLf(message.value())));
-    result.ok = true;
     return result;
 }
 

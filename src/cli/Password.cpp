@@ -73,10 +73,7 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
             }
             const int err = errno;
             ::close(fd);
-            volatile char* p = buffer.data();
-            for (std::size_t i = 0; i < buffer.size(); ++i) {
-                p[i] = 0;
-            }
+            Wipe(buffer.data(), buffer.size());
             throw Failure(kErrPathAccess, "Cannot read the password file " + QuotedPath(path) +
                                               ": " + std::strerror(err) + ".");
         }
@@ -96,10 +93,7 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
             AppendSecret(out, buffer[static_cast<std::size_t>(i)]);
         }
     }
-    volatile char* p = buffer.data();
-    for (std::size_t i = 0; i < buffer.size(); ++i) {
-        p[i] = '\0';
-    }
+    Wipe(buffer.data(), buffer.size());
     ::close(fd);
     DropLineEnd(out);
     if (tooLong || out.size() > kMaxPasswordLine) {
@@ -147,7 +141,7 @@ bool PromptPassword(const char* prompt, std::string& out) {
         }
         AppendSecret(out, c);
     }
-    c = '\0';
+    Wipe(&c, sizeof c);
 
     tcsetattr(fd, TCSAFLUSH, &saved);
     sigaction(SIGINT, &gOldInt, nullptr);

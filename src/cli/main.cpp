@@ -232,17 +232,9 @@ class TerminalEvents : public CipherEvents {
 public:
     TerminalEvents() : draw_(isatty(STDERR_FILENO) == 1) {}
 
-    void ShowLibraryError(const std::string& text) override {
-        std::string oneLine;
-        for (char c : text) {
-            oneLine += (c == '\r' || c == '\n') ? ' ' : c;
-        }
-        // "Error #n  description": fold the two line breaks into one pause.
-        const auto pos = oneLine.find("    ");
-        if (pos != std::string::npos) {
-            oneLine.replace(pos, 4, ": ");
-        }
-        PrintError(oneLine + " (the built-in cipher is used)");
+    void ShowLibraryError(const ErrorValue& error) override {
+        PrintError("Error #" + std::to_string(error.number) + ": " + error.description +
+                   " (the built-in cipher is used)");
     }
 
     bool ReportProgress(std::int64_t remaining, std::int64_t total) override {
@@ -388,14 +380,17 @@ int RunFileCommand(const Options& o) {
     TerminalEvents events;
     CCipher cipher(&events);
     if (mode == Mode::Builtin) {
-        // A mode other than 0 keeps the file operations from probing the library.
-        cipher.SetDLLMode(1);
+        // A built-in mode keeps the file operations from probing the library.
+        cipher.SetDLLMode(CipherMode::NotLoaded);
     }
     CatchInterrupts();
-    std::int16_t result = 0;
+    DeSecureResult problem;
     try {
-        result = securing ? cipher.SecureFile(input, out, password.value())
-                          : cipher.DeSecureFile(input, out, password.value());
+        if (securing) {
+            cipher.SecureFile(input, out, password.value());
+        } else {
+            problem = cipher.DeSecureFile(input, out, password.value());
+        }
     } catch (const Failure& f) {
         events.Finish(false, input.size());
         PrintError(f.description());
@@ -405,14 +400,13 @@ int RunFileCommand(const Options& o) {
         return 1;
     }
     events.Finish(true, input.size());
-    const CCipher::FileProblem& problem = cipher.LastProblem();
-    if (result == CCipher::kNotSecured) {
+    if (problem.outcome == DeSecureOutcome::NotSecured) {
         PrintError(QuotedPath(in) + " is not a secured file" +
                    (problem.reason.empty() ? "" : ": " + problem.reason) +
                    ". Nothing was written.");
         return 1;
     }
-    if (result == CCipher::kDamaged) {
+    if (problem.outcome == DeSecureOutcome::Damaged) {
         PrintError(QuotedPath(in) + " is damaged: it holds " + Grouped(problem.recovered) +
                    " of the " + Grouped(problem.expected) +
                    " bytes its header gives. Those were written to " + QuotedPath(out) + ".");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 
@@ -7,17 +8,22 @@
 // is freed, so a freed block holds no password.
 namespace hushnote {
 
-// Overwrites the characters of s with zeros, in a way the compiler cannot
-// drop, and empties it.
+// Overwrites n bytes at p with zeros. The one place that wipes memory: a
+// volatile pointer keeps the stores, where a plain memset right before a free
+// may be optimised away.
+inline void Wipe(void* p, std::size_t n) {
+    volatile auto* bytes = static_cast<volatile unsigned char*>(p);
+    for (std::size_t i = 0; i < n; ++i) {
+        bytes[i] = 0;
+    }
+}
+
+// Overwrites the characters of s with zeros and empties it.
 inline void Wipe(std::string& s) {
     // The whole buffer, not only the characters in use: a shorter string may
-    // have held a longer one before. A volatile pointer keeps the stores: a
-    // plain memset right before a free may be optimised away.
+    // have held a longer one before.
     s.resize(s.capacity());
-    volatile char* p = s.data();
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        p[i] = '\0';
-    }
+    Wipe(s.data(), s.size());
     s.clear();
 }
 

@@ -2,8 +2,7 @@
 // would run it, and its output is checked against the engine.
 
 #include "cipher/VBEncrypt.h"
-#include "cipher/file_test_util.h"
-#include "cipher/test_util.h"
+#include "support/test_util.h"
 
 #include <gtest/gtest.h>
 

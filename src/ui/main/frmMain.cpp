@@ -365,10 +365,10 @@ void frmMain::Form_Load() {
     SetMode(probe.Initilize(kProbeKey, 0));
 }
 
-void frmMain::SetMode(std::int16_t mode) {
+void frmMain::SetMode(CipherMode mode) {
     QPalette pal = lblMode->palette();
     pal.setColor(QPalette::WindowText, pal.color(QPalette::HighlightedText));
-    if (mode == 0) {
+    if (mode == CipherMode::Library) {
         pal.setColor(QPalette::Window, QColor(0, 0, 128));
         lblMode->setPalette(pal);
         lblMode->setText(QStringLiteral("DLL"));
@@ -691,17 +691,18 @@ void frmMain::RunFileCommand(bool securing) {
                        : QStringLiteral(" De-Securing File..."));
 
     lastPump_.invalidate();
-    std::int16_t result = 0;
-    CCipher::FileProblem lastProblem;
+    DeSecureResult problem;
     bool cancelled = false;
     try {
         // The progress reports let the user reach the window while the file
         // runs; its cipher commands are off until it ends, however it ends.
         const BusyScope busy(*this, Busy::FileOperation);
         CCipher cipher(this, libraryFolder_);
-        result = securing ? cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value())
-                          : cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
-        lastProblem = cipher.LastProblem();
+        if (securing) {
+            cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value());
+        } else {
+            problem = cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
+        }
     } catch (const Failure& f) {
         cancelled = closeRequested_ && f.number() == kErrCancelled;
         if (!cancelled) {
@@ -716,8 +717,7 @@ void frmMain::RunFileCommand(bool securing) {
         close();
         return;
     }
-    const CCipher::FileProblem& problem = lastProblem;
-    if (result == CCipher::kNotSecured) {
+    if (problem.outcome == DeSecureOutcome::NotSecured) {
         const QString why = problem.reason.empty()
                                 ? QString()
                                 : QStringLiteral(": ") + QString::fromStdString(problem.reason);
@@ -725,7 +725,7 @@ void frmMain::RunFileCommand(bool securing) {
                          Quoted(infile) + QStringLiteral(" is not a secured file") + why +
                              QStringLiteral(".\r\n\r\nNothing was written."),
                          MessageBox::Icon::Warning);
-    } else if (result == CCipher::kDamaged) {
+    } else if (problem.outcome == DeSecureOutcome::Damaged) {
         const QLocale locale;
         MessageBox::Show(
             this,
@@ -748,9 +748,10 @@ void frmMain::SetCipherCommandsEnabled(bool enabled) {
     mnuDeSecureFile->setEnabled(enabled);
 }
 
-void frmMain::ShowLibraryError(const std::string& text) {
-    MessageBox::Show(isVisible() ? this : nullptr, QString::fromStdString(text),
-                     MessageBox::Icon::None, MessageBox::Buttons::Ok);
+void frmMain::ShowLibraryError(const ErrorValue& error) {
+    MessageBox::Show(isVisible() ? this : nullptr,
+                     QString::fromStdString(FormatErrorMessage(error)), MessageBox::Icon::None,
+                     MessageBox::Buttons::Ok);
 }
 
 bool frmMain::ReportProgress(std::int64_t remaining, std::int64_t /*total*/) {

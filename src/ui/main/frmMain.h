@@ -98,7 +98,7 @@ public:
     static QString LinesOfFile(const QByteArray& bytes);
 
     // CipherEvents
-    void ShowLibraryError(const std::string& text) override;
+    void ShowLibraryError(const ErrorValue& error) override;
     bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
 
 protected:
@@ -110,7 +110,7 @@ private:
     void CreateMenus();
     void ArrangeBottomRow();
     void Form_Load();
-    void SetMode(std::int16_t mode);
+    void SetMode(CipherMode mode);
 
     void cmdSecure_Click();
     void cmdDeSecure_Click();

@@ -1,4 +1,0 @@
-// Exports nothing the program looks for.
-extern "C" int HushnoteUnrelatedFunction() {
-    return 0;
-}
