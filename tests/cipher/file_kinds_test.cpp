@@ -232,37 +232,24 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
         int error = 0;                  // 0: secured and read back whole
         const char* says = "";
     };
+    const auto grow = [&] { std::ofstream(dir / "in", std::ios::app) << "more"; };
+    const auto shrink = [&] { fs::resize_file(dir / "in", 5000); };
+    const auto remove = [&] { fs::remove(dir / "in"); };
+    const fs::path in = dir / "in", control = dir / "no\n\x1b[2J" / "such";
     constexpr const char* kChanged = "changed while it was read";
+    constexpr const char* kNotRegular = "not a regular file";
+    // clang-format off
     const Case cases[] = {
-        {.name = "grows",
-         .in = dir / "in",
-         .midWay = [&] { std::ofstream(dir / "in", std::ios::app) << "more"; },
-         .error = kErrPathAccess,
-         .says = kChanged},
-        {.name = "shrinks",
-         .in = dir / "in",
-         .midWay = [&] { fs::resize_file(dir / "in", 5000); },
-         .error = kErrPathAccess,
-         .says = kChanged},
-        {.name = "rewritten",
-         .in = dir / "in",
-         .midWay = rewrite,
-         .error = kErrPathAccess,
-         .says = kChanged},
-        {.name = "removed: read whole through its handle",
-         .in = dir / "in",
-         .midWay = [&] { fs::remove(dir / "in"); }},
-        {.name = "pipe", .in = dir / "fifo", .error = kErrPathAccess, .says = "not a regular file"},
-        {.name = "device",
-         .in = "/dev/zero",
-         .error = kErrPathAccess,
-         .says = "not a regular file"},
+        {.name = "grows", .in = in, .midWay = grow, .error = kErrPathAccess, .says = kChanged},
+        {.name = "shrinks", .in = in, .midWay = shrink, .error = kErrPathAccess, .says = kChanged},
+        {.name = "rewritten", .in = in, .midWay = rewrite, .error = kErrPathAccess, .says = kChanged},
+        {.name = "removed: read whole through its handle", .in = in, .midWay = remove},
+        {.name = "pipe", .in = dir / "fifo", .error = kErrPathAccess, .says = kNotRegular},
+        {.name = "device", .in = "/dev/zero", .error = kErrPathAccess, .says = kNotRegular},
         {.name = "folder", .in = dir / "folder", .error = kErrPathAccess, .says = "is a folder"},
-        {.name = "control characters in the name",
-         .in = dir / "no\n\x1b[2J" / "such",
-         .error = kErrFileNotFound,
-         .says = "no\\n\\x1b[2J/such"},
+        {.name = "control characters", .in = control, .error = kErrFileNotFound, .says = "no\\n\\x1b"},
     };
+    // clang-format on
     for (auto mode : kBothModes) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", mode " + std::to_string(static_cast<int>(mode)));
@@ -440,33 +427,22 @@ TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold)
         std::string reason{};  // NotSecured
         std::int64_t recovered = 0;
     };
+    const std::string cut = secured.substr(0, 8 + 40);
+    const std::string longHeader = VBEncrypt::EncodeLengthHeader(4) + secured.substr(8);
+    // clang-format off
     const Case cases[] = {
         {.name = "wrapped with LF", .file = wrapped("\n"), .written = plain},
         {.name = "wrapped with CR LF", .file = "\r\n" + wrapped("\r\n"), .written = plain},
         {.name = "trailing line break", .file = secured + "\n", .written = plain},
-        {.name = "plain text",
-         .file = "hello world\n",
-         .outcome = NotSecured,
-         .reason = "byte 6 is 0x20"},
-        {.name = "foreign byte in the body",
-         .file = with(20, ' '),
-         .outcome = NotSecured,
-         .reason = "byte 21 is 0x20"},
-        {.name = "foreign byte in the header",
-         .file = with(2, '\x80'),
-         .outcome = NotSecured,
-         .reason = "byte 3 is 0x80"},
+        {.name = "plain text", .file = "hi you\n", .outcome = NotSecured, .reason = "byte 3 is 0x20"},
+        {.name = "foreign in body", .file = with(20, ' '), .outcome = NotSecured, .reason = "byte 21 is 0x20"},
+        {.name = "foreign in header", .file = with(2, '\x80'), .outcome = NotSecured, .reason = "byte 3 is 0x80"},
         {.name = "too short for a header", .file = "WU", .outcome = NotSecured},
         {.name = "empty", .file = "", .outcome = NotSecured},
-        {.name = "cut short",
-         .file = secured.substr(0, 8 + 40),
-         .outcome = Damaged,
-         .written = plain.substr(0, 30),
-         .recovered = 30},
-        {.name = "more than the header gives",
-         .file = VBEncrypt::EncodeLengthHeader(4) + secured.substr(8),
-         .written = plain.substr(0, 4)},
+        {.name = "cut", .file = cut, .outcome = Damaged, .written = plain.substr(0, 30), .recovered = 30},
+        {.name = "more than the header gives", .file = longHeader, .written = plain.substr(0, 4)},
     };
+    // clang-format on
     for (auto mode : kBothModes) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", mode " + std::to_string(static_cast<int>(mode)));
