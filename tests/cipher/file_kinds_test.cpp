@@ -406,13 +406,16 @@ TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold)
     const std::string plain =
         "The quick brown fox jumps over the lazy dog, again and again. 0123456789";
     const std::string secured = VBEncrypt::SecureMessage(plain, "pw");
-    auto wrapped = [&](const std::string& lineEnd) {
+    auto wrapped = [](const std::string& lineEnd, const std::string& text) {
         std::string out;
-        for (std::size_t i = 0; i < secured.size(); i += 76) {
-            out += secured.substr(i, 76) + lineEnd;
+        for (std::size_t i = 0; i < text.size(); i += 76) {
+            out += text.substr(i, 76) + lineEnd;
         }
         return out;
     };
+    // Line breaks split groups across the pieces of a longer file.
+    const std::string longPlain(20000, 'L');
+    const std::string longWrapped = wrapped("\n", VBEncrypt::SecureMessage(longPlain, "pw"));
     auto with = [&](std::size_t at, char c) {
         std::string s = secured;
         s[at] = c;
@@ -431,8 +434,9 @@ TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold)
     const std::string longHeader = VBEncrypt::EncodeLengthHeader(4) + secured.substr(8);
     // clang-format off
     const Case cases[] = {
-        {.name = "wrapped with LF", .file = wrapped("\n"), .written = plain},
-        {.name = "wrapped with CR LF", .file = "\r\n" + wrapped("\r\n"), .written = plain},
+        {.name = "wrapped with LF", .file = wrapped("\n", secured), .written = plain},
+        {.name = "wrapped with CR LF", .file = "\r\n" + wrapped("\r\n", secured), .written = plain},
+        {.name = "wrapped, several pieces", .file = longWrapped, .written = longPlain},
         {.name = "trailing line break", .file = secured + "\n", .written = plain},
         {.name = "plain text", .file = "hi you\n", .outcome = NotSecured, .reason = "byte 3 is 0x20"},
         {.name = "foreign in body", .file = with(20, ' '), .outcome = NotSecured, .reason = "byte 21 is 0x20"},
