@@ -64,6 +64,7 @@ TEST_F(DropTest, DroppedFilesAreAppended) {
         EXPECT_EQ(Codes(w_->MessageText()), c.after.toStdString()) << paths[0].toStdString();
         ASSERT_EQ(Boxes().size(), *c.error ? 1u : 0u) << paths[0].toStdString();
         EXPECT_TRUE(!*c.error || Boxes()[0].text.contains(c.error));
+        EXPECT_FALSE(w_->StatusText().contains("Loading")); // cleared on an error too
     }
     EXPECT_EQ(w_->StatusText(), "  Loaded " + Path("3") + '.');
     QMimeData text;

@@ -6,28 +6,12 @@
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/frmMain.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QDir>
-#include <QDropEvent>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QUrl>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-
-// Failures show the text rather than its bytes.
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace hushnote::test {
 
@@ -55,8 +39,7 @@ protected:
     QString Path(const QString& name) const { return dir_.filePath(name); }
     static void WriteFile(const QString& path, const QByteArray& bytes) {
         QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        ASSERT_EQ(f.write(bytes), bytes.size());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
     static QByteArray ReadFile(const QString& path) {
         QFile f(path);
@@ -86,15 +69,13 @@ protected:
     QPlainTextEdit* Msg() { return Find<QPlainTextEdit>("txtMsg"); }
     QLineEdit* Password() { return Find<QLineEdit>("txtPassword"); }
     QLabel* Status() { return Find<QLabel>("lblStatus"); }
-    QString Focused() const {
-        return w_->focusWidget() ? w_->focusWidget()->objectName() : QString();
-    }
+    // The Secure and De-Secure buttons and menu items that are on.
     int CipherCommandsEnabled() {
-        int n = 0;
-        for (const char* name : {"cmdSecure", "cmdDeSecure", "mnuFileItem_0", "mnuFileItem_1"}) {
-            n += Find<QObject>(name)->property("enabled").toBool() ? 1 : 0;
-        }
-        return n;
+        return static_cast<int>(std::ranges::count_if(
+            std::array{"cmdSecure", "cmdDeSecure", "mnuFileItem_0", "mnuFileItem_1"},
+            [this](const char* name) {
+                return Find<QObject>(name)->property("enabled").toBool();
+            }));
     }
     void TypePassword(const QString& text = QString::fromLatin1(kPassword)) {
         Password()->clear();
