@@ -2,9 +2,6 @@
 
 #include "common/error.h"
 
-#include <QColorDialog>
-#include <QFileInfo>
-#include <QSettings>
 
 namespace hushnote::test {
 namespace {

@@ -2,8 +2,6 @@
 
 #include "cipher/VBEncrypt.h"
 
-#include <QClipboard>
-#include <QTimer>
 
 namespace hushnote::test {
 namespace {
