@@ -2,9 +2,7 @@
 // PNG files of the hicolor theme, so the desktop shows the same picture as the
 // running program. Run through packaging/icons/render-icons.sh whenever the
 // drawing changes; the PNG files are kept in the repository.
-//
-// The drawing routine is private to its file, so that file is compiled in here.
-#include "ui/main/AppIcon.cpp"
+#include "ui/main/AppIcon.h"
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -18,7 +16,7 @@ int main(int argc, char* argv[]) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     for (int size : {16, 32, 48, 128, 256}) {
         const QString name = QStringLiteral("%1/%2.png").arg(folder).arg(size);
-        if (!hushnote::Draw(size).save(name, "PNG")) {
+        if (!hushnote::DrawAppIcon(size).save(name, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
             return 1;
         }

@@ -6,6 +6,7 @@ cd "$(dirname "$0")/../.."
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 g++ -std=c++20 -O1 -fPIC -Wall -Wextra -Werror -Isrc packaging/icons/render-icons.cpp \
+  src/ui/main/AppIcon.cpp \
   $(pkg-config --cflags --libs Qt6Widgets) -o "$work/render-icons"
 QT_QPA_PLATFORM=offscreen "$work/render-icons" packaging/icons
 ls -l packaging/icons/*.png

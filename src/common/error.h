@@ -17,6 +17,8 @@ enum ErrorNumber : int {
     kErrPathAccess = 75,
     kErrCancelled = 18, // "User interrupt occurred"
     kErrEntryPoint = 453,
+    kErrTypeMismatch = 13,
+    kErrInternal = 51,
 };
 
 // A failure: a number and a description. Operations that pass a failure on to

@@ -27,31 +27,31 @@ void SetUnderline(QLabel* label, bool on) {
 
 } // namespace
 
-void SetLinkState(QLabel* label, std::int32_t mode, QWidget* form) {
-    if (label == nullptr)
+void SetLinkState(QLabel* label, LinkMode mode, QWidget* form) {
+    if (label == nullptr) {
         return;
+    }
     switch (mode) {
-    case kLinkNormal:
+    case LinkMode::kNormal:
         SetTextColor(label, kLinkNormalColor);
         break;
-    case kLinkOpened: {
+    case LinkMode::kOpened: {
         // A label without a target has nothing to open; it still shows that
         // it was clicked.
         const QString target = label->property("Tag").toString();
-        if (!target.isEmpty())
+        if (!target.isEmpty()) {
             OpenWithSystem(target, form);
+        }
         SetTextColor(label, kLinkOpenedColor);
         break;
     }
-    case kLinkLeft:
+    case LinkMode::kLeft:
         SetUnderline(label, false);
         SetTextColor(label, kLinkNormalColor);
         break;
-    case kLinkHovered:
+    case LinkMode::kHovered:
         SetTextColor(label, kLinkHoverColor);
         SetUnderline(label, true);
-        break;
-    default:
         break;
     }
 }

@@ -4,6 +4,7 @@
 #include "hushnote/identity.h"
 #include "ui/about/HTMLLink.h"
 #include "ui/about/UrlOpener.h"
+#include "ui/dialogs/Layout.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -28,10 +29,8 @@ QPointer<frmAbout>& OpenWindow() {
     return window;
 }
 
-// The window was drawn in twips (15 per pixel at 96 dots per inch) for an
-// 8-point sans-serif font whose line is 13 pixels high and whose letters are
-// about 6 pixels wide on average.
-constexpr qreal kTwipsPerPixel = 15.0;
+// The window was drawn for an 8-point sans-serif font whose line is 13 pixels
+// high and whose letters are about 6 pixels wide on average.
 constexpr qreal kDesignLineHeight = 13.0;
 constexpr qreal kDesignLetterWidth = 6.0;
 
@@ -40,8 +39,9 @@ constexpr const char* kDisclaimer = "Keeps text from casual eyes only; not for r
 
 QIcon ProgramIcon(const QWidget* window) {
     QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
+    if (icon.isNull()) {
         icon = window->style()->standardIcon(QStyle::SP_MessageBoxInformation);
+    }
     return icon;
 }
 
@@ -116,8 +116,9 @@ void frmAbout::CreateControls() {
     cmdUpdate->setObjectName(QStringLiteral("cmdUpdate"));
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    for (QPushButton* button : {cmdUpdate, cmdOK})
+    for (QPushButton* button : {cmdUpdate, cmdOK}) {
         button->setAttribute(Qt::WA_NoMousePropagation);
+    }
     cmdOK->setDefault(true);
 
     // Black text on the notice and the title, whatever the desktop's palette.
@@ -142,8 +143,9 @@ void frmAbout::CreateControls() {
 
     QWidget* const tabOrder[] = {picIcon,    lblDisclaimer, lblTitle, lblCopyright, lblMailTo,
                                  lblFennick, Label1,        Label2,   cmdUpdate,    cmdOK};
-    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdUpdate, &QPushButton::clicked, this, &frmAbout::cmdUpdate_Click);
@@ -158,8 +160,8 @@ void frmAbout::Form_Load() {
         QString::fromUtf8(identity::kTitle), QString::fromStdString(identity::FullVersion())));
     lblDisclaimer->setText(QString::fromUtf8(kDisclaimer));
     lblMailTo->setCursor(lblFennick->cursor());
-    SetLinkState(lblFennick, kLinkNormal);
-    SetLinkState(lblMailTo, kLinkNormal);
+    SetLinkState(lblFennick, LinkMode::kNormal);
+    SetLinkState(lblMailTo, LinkMode::kNormal);
 }
 
 void frmAbout::ArrangeControls() {
@@ -171,7 +173,7 @@ void frmAbout::ArrangeControls() {
                           52.0;
     const qreal scale =
         std::max({1.0, metrics.height() / kDesignLineHeight, letters / kDesignLetterWidth});
-    auto px = [scale](int twips) { return qRound(twips * scale / kTwipsPerPixel); };
+    auto px = [scale](int twips) { return TwipsToPixels(twips, scale); };
 
     // A label gets at least its design size and never less than its text.
     auto place = [&](QLabel* label, int left, int top, int width, int height) {
@@ -218,34 +220,31 @@ void frmAbout::ArrangeControls() {
     setFixedSize(right, bottom);
 
     // Centred on the screen the user is working on.
-    QScreen* screen = QGuiApplication::primaryScreen();
-    if (const QWidget* active = QApplication::activeWindow())
-        screen = active->screen();
-    if (screen != nullptr)
-        move(screen->availableGeometry().center() - QPoint(right / 2, bottom / 2));
+    const QWidget* active = QApplication::activeWindow();
+    CentreOnScreen(*this, active != nullptr ? active->screen() : QGuiApplication::primaryScreen());
 }
 
-void frmAbout::Form_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, qreal, qreal) {
-    SetLinkState(lblFennick, kLinkLeft);
-    SetLinkState(lblMailTo, kLinkLeft);
+void frmAbout::Form_MouseMove() {
+    SetLinkState(lblFennick, LinkMode::kLeft);
+    SetLinkState(lblMailTo, LinkMode::kLeft);
 }
 
-void frmAbout::lblFennick_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, qreal, qreal) {
-    SetLinkState(lblMailTo, kLinkLeft);
-    SetLinkState(lblFennick, kLinkHovered);
+void frmAbout::lblFennick_MouseMove() {
+    SetLinkState(lblMailTo, LinkMode::kLeft);
+    SetLinkState(lblFennick, LinkMode::kHovered);
 }
 
-void frmAbout::lblMailTo_MouseMove(Qt::MouseButtons, Qt::KeyboardModifiers, qreal, qreal) {
-    SetLinkState(lblFennick, kLinkLeft);
-    SetLinkState(lblMailTo, kLinkHovered);
+void frmAbout::lblMailTo_MouseMove() {
+    SetLinkState(lblFennick, LinkMode::kLeft);
+    SetLinkState(lblMailTo, LinkMode::kHovered);
 }
 
 void frmAbout::lblFennick_Click() {
-    SetLinkState(lblFennick, kLinkOpened, this);
+    SetLinkState(lblFennick, LinkMode::kOpened, this);
 }
 
 void frmAbout::lblMailTo_Click() {
-    SetLinkState(lblMailTo, kLinkOpened, this);
+    SetLinkState(lblMailTo, LinkMode::kOpened, this);
 }
 
 void frmAbout::cmdOK_Click() {
@@ -258,45 +257,46 @@ void frmAbout::cmdUpdate_Click() {
 }
 
 void frmAbout::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF pos = event->position();
-    Form_MouseMove(event->buttons(), event->modifiers(), pos.x(), pos.y());
+    Form_MouseMove();
     event->accept();
 }
 
 bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     auto* link = qobject_cast<QLabel*>(watched);
-    if (link == nullptr || (link != lblFennick && link != lblMailTo))
+    if (link == nullptr || (link != lblFennick && link != lblMailTo)) {
         return QDialog::eventFilter(watched, event);
+    }
 
     switch (event->type()) {
-    case QEvent::MouseMove: {
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        const QPointF pos = mouse->position();
-        if (link == lblFennick)
-            lblFennick_MouseMove(mouse->buttons(), mouse->modifiers(), pos.x(), pos.y());
-        else
-            lblMailTo_MouseMove(mouse->buttons(), mouse->modifiers(), pos.x(), pos.y());
+    case QEvent::MouseMove:
+        if (link == lblFennick) {
+            lblFennick_MouseMove();
+        } else {
+            lblMailTo_MouseMove();
+        }
         return true;
-    }
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton)
+        if (mouse->button() == Qt::LeftButton) {
             pressedLink_ = link;
+        }
         return true;
     }
     case QEvent::MouseButtonRelease: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() != Qt::LeftButton)
+        if (mouse->button() != Qt::LeftButton) {
             return true;
+        }
         // A click is a press and a release on the same link.
         const bool click =
             pressedLink_ == link && link->rect().contains(mouse->position().toPoint());
         pressedLink_ = nullptr;
         if (click) {
-            if (link == lblFennick)
+            if (link == lblFennick) {
                 lblFennick_Click();
-            else
+            } else {
                 lblMailTo_Click();
+            }
         }
         return true;
     }

@@ -28,14 +28,11 @@ public:
     // The update page address: http://<host>/update.asp?sid=hushnt1&ver=<version>.
     static QString UpdateUrl();
 
-    // Event handlers; the pointer-move ones take the usual arguments of a
-    // pointer move and use none of them.
+    // Event handlers.
     void Form_Load();
-    void Form_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X, qreal Y);
-    void lblFennick_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X,
-                              qreal Y);
-    void lblMailTo_MouseMove(Qt::MouseButtons Button, Qt::KeyboardModifiers Shift, qreal X,
-                             qreal Y);
+    void Form_MouseMove();
+    void lblFennick_MouseMove();
+    void lblMailTo_MouseMove();
     void lblFennick_Click();
     void lblMailTo_Click();
     void cmdOK_Click();

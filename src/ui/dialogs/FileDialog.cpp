@@ -82,11 +82,7 @@ bool FileDialog::AcceptSave(const QString& path) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir()) {
-        MessageBox::Show(this,
-                         MessageBox::ShownPath(path) + QStringLiteral("\r\nThe folder \"") +
-                             MessageBox::ShownPath(QDir::toNativeSeparators(folder)) +
-                             QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
-                         MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
+        ShowMissingFolder(path, folder);
         return false;
     }
     if (info.exists() || info.isSymLink()) {
@@ -95,9 +91,17 @@ bool FileDialog::AcceptSave(const QString& path) {
                    MessageBox::ShownPath(info.fileName()) +
                        QStringLiteral(" already exists.\r\nDo you want to replace it?"),
                    MessageBox::Icon::Warning, MessageBox::Buttons::YesNo,
-                   windowTitle()) == MessageBox::kYes;
+                   windowTitle()) == MessageBox::Answer::kYes;
     }
     return true;
+}
+
+void FileDialog::ShowMissingFolder(const QString& path, const QString& folder) {
+    MessageBox::Show(this,
+                     MessageBox::ShownPath(path) + QStringLiteral("\r\nThe folder \"") +
+                         MessageBox::ShownPath(QDir::toNativeSeparators(folder)) +
+                         QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
+                     MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
 }
 
 bool FileDialog::AcceptOpen(const QString& path) {
@@ -106,18 +110,14 @@ bool FileDialog::AcceptOpen(const QString& path) {
         return true;
     }
     if (!QFileInfo(info.absolutePath()).isDir()) {
-        MessageBox::Show(this,
-                         MessageBox::ShownPath(path) + QStringLiteral("\r\nThe folder \"") +
-                             MessageBox::ShownPath(QDir::toNativeSeparators(info.absolutePath())) +
-                             QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
-                         MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
+        ShowMissingFolder(path, info.absolutePath());
         return false;
     }
     return MessageBox::Show(this,
                             MessageBox::ShownPath(info.fileName()) +
                                 QStringLiteral("\r\nThis file does not exist.\r\nCreate the file?"),
                             MessageBox::Icon::Question, MessageBox::Buttons::YesNo,
-                            windowTitle()) == MessageBox::kYes;
+                            windowTitle()) == MessageBox::Answer::kYes;
 }
 
 } // namespace hushnote

@@ -35,6 +35,7 @@ public:
 private:
     bool AcceptOpen(const QString& path);
     bool AcceptSave(const QString& path);
+    void ShowMissingFolder(const QString& path, const QString& folder);
 
     Kind kind_;
     QString chosen_;

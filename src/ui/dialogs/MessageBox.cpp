@@ -18,7 +18,7 @@ namespace {
 
 struct Seam {
     bool redirected = false;
-    std::deque<int> answers;
+    std::deque<MessageBox::Answer> answers;
     std::vector<MessageBox::Shown> history;
     std::function<void(const MessageBox::Shown&)> observer;
 };
@@ -46,10 +46,10 @@ QMessageBox::Icon ToQt(MessageBox::Icon icon) {
 
 } // namespace
 
-int MessageBox::Show(QWidget* parent, const QString& text, Icon icon, Buttons buttons,
-                     const QString& caption) {
+MessageBox::Answer MessageBox::Show(QWidget* parent, const QString& text, Icon icon,
+                                    Buttons buttons, const QString& caption) {
     Shown shown{caption.isEmpty() ? QString::fromUtf8(identity::kTitle) : caption, text, icon,
-                buttons, 0};
+                buttons, Answer::kOk};
     Seam& s = seam();
     if (s.redirected) {
         if (s.observer) {
@@ -59,7 +59,7 @@ int MessageBox::Show(QWidget* parent, const QString& text, Icon icon, Buttons bu
             shown.answer = s.answers.front();
             s.answers.pop_front();
         } else {
-            shown.answer = buttons == Buttons::YesNo ? kNo : kOk;
+            shown.answer = buttons == Buttons::YesNo ? Answer::kNo : Answer::kOk;
         }
         s.history.push_back(shown);
         return shown.answer;
@@ -74,11 +74,11 @@ int MessageBox::Show(QWidget* parent, const QString& text, Icon icon, Buttons bu
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? kYes : kNo;
+        return box.exec() == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
-    return kOk;
+    return Answer::kOk;
 }
 
 void MessageBox::ShowError(QWidget* parent, int number, const QString& description) {
@@ -100,7 +100,7 @@ bool MessageBox::Redirected() {
     return seam().redirected;
 }
 
-void MessageBox::SetNextAnswer(int answer) {
+void MessageBox::SetNextAnswer(Answer answer) {
     seam().answers.push_back(answer);
 }
 

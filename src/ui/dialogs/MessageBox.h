@@ -11,15 +11,14 @@ class QWidget;
 namespace hushnote {
 
 // The program's message boxes: caption, text, icon and buttons, answered with
-// fixed numbers that callers compare against (1 OK, 6 Yes, 7 No).
+// the button pressed.
 class MessageBox {
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
     enum class Buttons { Ok, YesNo };
 
-    static constexpr int kOk = 1;
-    static constexpr int kYes = 6;
-    static constexpr int kNo = 7;
+    // The numbers are the ones the answers have always had.
+    enum class Answer { kOk = 1, kYes = 6, kNo = 7 };
 
     // What was shown, for tests.
     struct Shown {
@@ -27,14 +26,14 @@ public:
         QString text; // as passed in, line breaks as CR LF
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
-        int answer = 0;
+        Answer answer = Answer::kOk;
     };
 
     // Shows the box modal to parent (or to the application when null) and
     // returns the button pressed. Closing a Yes/No box with Esc or its close
     // button answers No. The caption defaults to the program's title.
-    static int Show(QWidget* parent, const QString& text, Icon icon = Icon::Information,
-                    Buttons buttons = Buttons::Ok, const QString& caption = {});
+    static Answer Show(QWidget* parent, const QString& text, Icon icon = Icon::Information,
+                       Buttons buttons = Buttons::Ok, const QString& caption = {});
 
     // A path as a message shows it: control characters escaped, so that a
     // crafted file name cannot fake a line of the message.
@@ -48,7 +47,7 @@ public:
     // queued, with OK (Ok boxes) or No (Yes/No boxes).
     static void RedirectForTests(bool on);
     static bool Redirected();
-    static void SetNextAnswer(int answer);
+    static void SetNextAnswer(Answer answer);
     // Called with each box while redirected, before it is answered; tests use
     // it to act at the moment a box appears.
     static void SetObserver(std::function<void(const Shown&)> observer);

@@ -63,8 +63,8 @@ ColorValue ParseColor(const QString& text, int index) {
     bool ok = false;
     const qlonglong v = text.trimmed().toLongLong(&ok);
     if (!ok) {
-        throw Failure(13, "Type mismatch: custom colour " + std::to_string(index) + " is \"" +
-                              text.toStdString() + "\", not a number.");
+        throw Failure(kErrTypeMismatch, "Type mismatch: custom colour " + std::to_string(index) +
+                                            " is \"" + text.toStdString() + "\", not a number.");
     }
     if (v < std::numeric_limits<ColorValue>::min() || v > std::numeric_limits<ColorValue>::max()) {
         throw Failure(kErrOverflow, "Overflow: custom colour " + std::to_string(index) + " is " +

@@ -5,9 +5,8 @@
 #include <QPixmap>
 
 namespace hushnote {
-namespace {
 
-QPixmap Draw(int size) {
+QPixmap DrawAppIcon(int size) {
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -48,12 +47,10 @@ QPixmap Draw(int size) {
     return pm;
 }
 
-} // namespace
-
 QIcon AppIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64}) {
-        icon.addPixmap(Draw(size));
+        icon.addPixmap(DrawAppIcon(size));
     }
     return icon;
 }

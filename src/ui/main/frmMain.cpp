@@ -1,6 +1,6 @@
 #include "ui/main/frmMain.h"
 
-#include "cipher/SecuredFileIO.h"
+#include "cipher/DroppedText.h"
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
@@ -8,42 +8,35 @@
 #include "common/secret.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
+#include "ui/dialogs/Layout.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/AppIcon.h"
+#include "ui/main/MsgTextBox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
-#include <QMimeData>
 #include <QProxyStyle>
 #include <QPushButton>
-#include <QScreen>
-#include <QTextBlock>
 #include <QTextCursor>
 
 #include <algorithm>
-#include <array>
 #include <new>
 
 namespace hushnote {
 namespace {
 
-// The design is laid out in twips; 15 of them make one pixel at 96 dpi. Qt
-// scales the pixels on high-density screens.
 constexpr int Px(int twips) {
-    return twips / 15;
+    return TwipsToPixels(twips);
 }
 
 // Only probes whether the native library can be used; nothing is ever secured
@@ -119,66 +112,6 @@ private:
     frmMain& window_;
 };
 
-void MsgTextBox::keyPressEvent(QKeyEvent* e) {
-    // Ctrl+A selects the whole message.
-    if (e->matches(QKeySequence::SelectAll) ||
-        (e->key() == Qt::Key_A && (e->modifiers() & Qt::ControlModifier))) {
-        QTextCursor c(document());
-        c.select(QTextCursor::Document);
-        setTextCursor(c);
-        e->accept();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(e);
-}
-
-QStringList MsgTextBox::DroppedPaths(const QMimeData* data) {
-    QStringList paths;
-    if (data == nullptr || !data->hasUrls()) {
-        return paths;
-    }
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) {
-            return {};
-        }
-        paths << url.toLocalFile();
-    }
-    return paths;
-}
-
-bool MsgTextBox::Acceptable(const QMimeData* data) const {
-    return (!dropAllowed || dropAllowed()) && !DroppedPaths(data).isEmpty();
-}
-
-void MsgTextBox::dragEnterEvent(QDragEnterEvent* e) {
-    dragMoveEvent(e); // an enter is a move with more to say
-}
-
-void MsgTextBox::dragMoveEvent(QDragMoveEvent* e) {
-    // The text box's own handling would move its cursor and accept text.
-    if (Acceptable(e->mimeData())) {
-        e->setDropAction(Qt::CopyAction);
-        e->accept();
-    } else {
-        e->ignore();
-    }
-}
-
-void MsgTextBox::dragLeaveEvent(QDragLeaveEvent* e) {
-    e->accept();
-}
-
-void MsgTextBox::dropEvent(QDropEvent* e) {
-    if (!Acceptable(e->mimeData())) {
-        e->ignore();
-        return;
-    }
-    const QStringList paths = DroppedPaths(e->mimeData());
-    e->setDropAction(Qt::CopyAction);
-    e->accept();
-    emit filesDropped(paths);
-}
-
 frmMain::frmMain(std::filesystem::path libraryFolder, QWidget* parent)
     : QMainWindow(parent), libraryFolder_(std::move(libraryFolder)) {
     setObjectName(QStringLiteral("frmMain"));
@@ -208,7 +141,7 @@ void frmMain::CreateControls() {
     client->setFixedSize(Px(5220), Px(3510));
     setCentralWidget(client);
 
-    // Creation order of the design; the tab order is set below.
+    // Creation order of the drawing; the tab order is set below.
     cmdDeSecure = new QPushButton(QStringLiteral("&De-Secure"), client);
     cmdDeSecure->setObjectName(QStringLiteral("cmdDeSecure"));
     cmdDeSecure->setGeometry(Px(3210), Px(2730), Px(960), Px(405));
@@ -307,7 +240,7 @@ void frmMain::CreateControls() {
 }
 
 void frmMain::ArrangeBottomRow() {
-    // The design's sizes suit an 8-point font. With a larger desktop font the
+    // The drawn sizes suit an 8-point font. With a larger desktop font the
     // buttons and the caption grow to fit their text, the three buttons stay
     // right-aligned under the message box, and the password box gives up the
     // width they need.
@@ -461,12 +394,21 @@ void frmMain::Guarded(const std::function<void()>& command) {
         number = kErrOutOfMemory;
         description = QStringLiteral("Out of memory");
     } catch (const std::exception& e) {
-        number = 51;
+        number = kErrInternal;
         description = QStringLiteral("Internal error: ") + QString::fromUtf8(e.what());
     }
     // The boxes keep their text: nothing the user typed is lost.
     SetStatus(QString());
     MessageBox::ShowError(this, number, description);
+}
+
+bool frmMain::PasswordGiven() {
+    if (!txtPassword->text().isEmpty()) {
+        return true;
+    }
+    MessageBox::Show(this, QStringLiteral("Password is blank."));
+    txtPassword->setFocus();
+    return false;
 }
 
 void frmMain::cmdSecure_Click() {
@@ -477,16 +419,14 @@ void frmMain::cmdSecure_Click() {
     if (message.isEmpty()) {
         if (MessageBox::Show(this, QStringLiteral("No message to secure.\r\n\r\nSecure a File?"),
                              MessageBox::Icon::Information,
-                             MessageBox::Buttons::YesNo) == MessageBox::kNo) {
+                             MessageBox::Buttons::YesNo) == MessageBox::Answer::kNo) {
             txtMsg->setFocus();
         } else {
             DoSecureFile();
         }
         return;
     }
-    if (txtPassword->text().isEmpty()) {
-        MessageBox::Show(this, QStringLiteral("Password is blank."));
-        txtPassword->setFocus();
+    if (!PasswordGiven()) {
         return;
     }
     if (static_cast<std::size_t>(message.size()) > VBEncrypt::kMessageLimit) {
@@ -515,18 +455,17 @@ void frmMain::cmdDeSecure_Click() {
     }
     QString text = MessageText();
     if (text.isEmpty()) {
-        if (MessageBox::Show(
-                this, QStringLiteral("No message to de-secure.\r\n\r\nDe-Secure a File?"),
-                MessageBox::Icon::Information, MessageBox::Buttons::YesNo) == MessageBox::kNo) {
+        if (MessageBox::Show(this,
+                             QStringLiteral("No message to de-secure.\r\n\r\nDe-Secure a File?"),
+                             MessageBox::Icon::Information,
+                             MessageBox::Buttons::YesNo) == MessageBox::Answer::kNo) {
             txtMsg->setFocus();
         } else {
             DoDeSecureFile();
         }
         return;
     }
-    if (txtPassword->text().isEmpty()) {
-        MessageBox::Show(this, QStringLiteral("Password is blank."));
-        txtPassword->setFocus();
+    if (!PasswordGiven()) {
         return;
     }
     // Joins secured text that a mail program or the user broke into lines.
@@ -574,42 +513,6 @@ void frmMain::mnuHelpItem_Click(int index) {
     }
 }
 
-QString frmMain::LinesOfFile(const QByteArray& bytes) {
-    static const auto table = [] {
-        std::array<char16_t, 256> t{};
-        for (int i = 0; i < 256; ++i) {
-            t[i] = static_cast<char16_t>(codepage::CodeToChar(static_cast<std::uint8_t>(i)));
-        }
-        return t;
-    }();
-    QString out(bytes.size() + 1, Qt::Uninitialized);
-    QChar* o = out.data();
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const auto* end = p + bytes.size();
-    bool lineOpen = false;
-    while (p < end) {
-        const unsigned char b = *p++;
-        if (b == '\r') {
-            // CR or CR LF ends the line; the terminator is not part of it.
-            if (p < end && *p == '\n') {
-                ++p;
-            }
-            *o++ = QLatin1Char('\n');
-            lineOpen = false;
-        } else {
-            // A LF on its own belongs to the line; the box shows it as a
-            // line break all the same.
-            *o++ = QChar(table[b]);
-            lineOpen = true;
-        }
-    }
-    if (lineOpen) {
-        *o++ = QLatin1Char('\n');
-    }
-    out.truncate(o - out.constData());
-    return out;
-}
-
 void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
     if (busy_ != Busy::Idle) {
         return;
@@ -630,9 +533,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
             // Through one handle that never blocks, and no more than a
             // message can hold: a pipe or a film dropped by mistake is
             // refused instead of freezing the window.
-            const std::string data = fileio::ReadWholeFile(ToPath(path));
-            lines = LinesOfFile(
-                QByteArray::fromRawData(data.data(), static_cast<qsizetype>(data.size())));
+            lines = FromCodes(dropped::ReadLines(ToPath(path)));
         } catch (const Failure& f) {
             // The files before it stay in the box, and the rest are still
             // loaded.
@@ -641,6 +542,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
             continue;
         }
         // Once per file: appending line by line would be quadratic.
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QTextCursor c(txtMsg->document());
         c.movePosition(QTextCursor::End);
         c.insertText(lines);
@@ -662,9 +564,7 @@ void frmMain::RunFileCommand(bool securing) {
     if (busy_ != Busy::Idle) {
         return;
     }
-    if (txtPassword->text().isEmpty()) {
-        MessageBox::Show(this, QStringLiteral("Password is blank."));
-        txtPassword->setFocus();
+    if (!PasswordGiven()) {
         return;
     }
     // Before the dialogs: a password the code page lacks is told at once.
@@ -717,6 +617,13 @@ void frmMain::RunFileCommand(bool securing) {
         close();
         return;
     }
+    ShowFileProblem(problem, infile, outfile);
+    SetStatus(QString());
+    txtPassword->clear();
+}
+
+void frmMain::ShowFileProblem(const DeSecureResult& problem, const QString& infile,
+                              const QString& outfile) {
     if (problem.outcome == DeSecureOutcome::NotSecured) {
         const QString why = problem.reason.empty()
                                 ? QString()
@@ -737,8 +644,6 @@ void frmMain::RunFileCommand(bool securing) {
                 Quoted(outfile) + QStringLiteral("."),
             MessageBox::Icon::Warning);
     }
-    SetStatus(QString());
-    txtPassword->clear();
 }
 
 void frmMain::SetCipherCommandsEnabled(bool enabled) {
@@ -774,11 +679,7 @@ void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!centred_) {
         centred_ = true;
-        if (QScreen* s = screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(s->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        CentreOnScreen(*this, screen());
     }
 }
 

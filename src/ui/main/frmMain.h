@@ -4,7 +4,6 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <cstdint>
@@ -16,45 +15,15 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QMimeData;
 class QPushButton;
 
 namespace hushnote {
 
-// The message box. Its text is seen by the program with CR LF line breaks
-// (see frmMain::MessageText).
-//
-// It takes drops of local files only (a list of paths, copied), never text or
-// anything else, and only while acceptDrops() allows it.
-class MsgTextBox : public QPlainTextEdit {
-    Q_OBJECT
-public:
-    using QPlainTextEdit::QPlainTextEdit;
-
-    // The local file paths a drag carries, in its order; empty when it carries
-    // anything else.
-    static QStringList DroppedPaths(const QMimeData* data);
-
-    // Consulted on every drag; false refuses it.
-    std::function<bool()> dropAllowed;
-
-signals:
-    void filesDropped(const QStringList& paths);
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dragLeaveEvent(QDragLeaveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
-
-private:
-    bool Acceptable(const QMimeData* data) const;
-};
+class MsgTextBox;
 
 // The main window: message box, password box, the three commands, status line,
 // cipher-mode indicator and the File and Help menus.
-class frmMain : public QMainWindow, public CipherEvents {
+class frmMain : public QMainWindow, private CipherEvents {
     Q_OBJECT
 public:
     // libraryFolder: where the native cipher library is looked for (the
@@ -78,28 +47,9 @@ public:
     QString MessageText() const;
     void SetMessageText(const QString& text);
 
-    bool FileOperationRunning() const { return busy_ == Busy::FileOperation; }
-
     // The status line's latest text, also when it is still waiting to be
     // painted.
     QString StatusText() const;
-
-    // Menu dispatch by index, as the menus call it.
-    void mnuFileItem_Click(int index);
-    void mnuHelpItem_Click(int index);
-
-    // Files dropped on the message box: each one that is not a folder is read
-    // as single-byte text and its lines appended to the box.
-    void txtMsg_OLEDragDrop(const QStringList& paths);
-
-    // The lines of a file's bytes as the box shows them: a line ends at CR or
-    // CR LF, and every line, the last one too, is followed by a line break; a
-    // LF on its own is kept as a line break.
-    static QString LinesOfFile(const QByteArray& bytes);
-
-    // CipherEvents
-    void ShowLibraryError(const ErrorValue& error) override;
-    bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -115,13 +65,28 @@ private:
     void cmdSecure_Click();
     void cmdDeSecure_Click();
     void Command1_Click();
+    // Menu dispatch by index, as the menus call it.
+    void mnuFileItem_Click(int index);
+    void mnuHelpItem_Click(int index);
+    // Files dropped on the message box: each one that is not a folder is read
+    // as single-byte text and its lines appended to the box.
+    void txtMsg_OLEDragDrop(const QStringList& paths);
 
     // Runs a command; a failure reaching it is shown, never ends the program.
     void Guarded(const std::function<void()>& command);
+    // False, after telling the user and moving to the password box, when no
+    // password was typed.
+    bool PasswordGiven();
     void RunFileCommand(bool securing);
+    void ShowFileProblem(const DeSecureResult& problem, const QString& infile,
+                         const QString& outfile);
     void SetCipherCommandsEnabled(bool enabled);
     void FlushStatus();
     void SetStatus(const QString& text);
+
+    // CipherEvents, for the cipher objects this window makes.
+    void ShowLibraryError(const ErrorValue& error) override;
+    bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
 
     static constexpr int kRepaintMs = 20;
 

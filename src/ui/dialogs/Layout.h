@@ -1,0 +1,21 @@
+#pragma once
+
+class QScreen;
+class QWidget;
+
+namespace hushnote {
+
+// The windows were drawn in twips: 15 make one pixel at 96 dots per inch.
+// Qt scales the pixels on high-density screens; scale > 1 grows a window for
+// a desktop font larger than the one it was drawn for.
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr int TwipsToPixels(int twips, double scale = 1.0) {
+    return static_cast<int>(twips * scale / kTwipsPerPixel + 0.5);
+}
+
+// Moves the window, frame included, to the middle of the screen's free area;
+// a null screen leaves it where it is.
+void CentreOnScreen(QWidget& window, const QScreen* screen);
+
+} // namespace hushnote
