@@ -1,6 +1,6 @@
 // hushnote-cli desecure-text's input path on any bytes: never crashes, and
 // fails only with a clear Failure or "not secured text".
-#include "CliText.h"
+#include "cli/CliText.h"
 #include "common/error.h"
 
 #include <cstdlib>

@@ -5,8 +5,8 @@
 #include "cipher/VBEncrypt.h"
 #include "cipher/test_util.h"
 #include "common/vectors.h"
-#include "fncrypt_core.h"
-#include "fncryptlib.h"
+#include "fncryptlib/fncrypt_core.h"
+#include "fncryptlib/fncryptlib.h"
 
 #include <gtest/gtest.h>
 
