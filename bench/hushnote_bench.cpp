@@ -2,8 +2,8 @@
 // libcrypto on the same data. Names are group/implementation/size; bench/
 // ratios.sh divides each implementation by the "openssl" entry of its group.
 #include "cipher/VBEncrypt.h"
-#include "fncrypt_core.h"
-#include "fncryptlib.h"
+#include "fncryptlib/fncrypt_core.h"
+#include "fncryptlib/fncryptlib.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -1,7 +1,7 @@
 // hushnote-cli desecure-text's input path, and DeSecure under it, on any
 // bytes: never crashes, and fails only with a clear Failure or "not secured
 // text".
-#include "CliText.h"
+#include "cli/CliText.h"
 #include "common/error.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The library's DecodeText on any text: within its buffer, and byte for byte
 // what the built-in DecodePrintable gives.
 #include "cipher/VBEncrypt.h"
-#include "fncryptlib.h"
+#include "fncryptlib/fncryptlib.h"
 
 #include <cstdlib>
 #include <memory>

@@ -2,7 +2,7 @@
 // de-secure with the other to the same bytes, and the library decodes what
 // the encoder produced exactly as the built-in decoder does.
 #include "cipher/VBEncrypt.h"
-#include "fncryptlib.h"
+#include "fncryptlib/fncryptlib.h"
 
 #include <cstdlib>
 #include <string>

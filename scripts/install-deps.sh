@@ -9,12 +9,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang-14 libclang-rt-14-dev
   qt6-qpa-plugins xvfb xauth x11-utils xdotool xclip imagemagick fonts-dejavu-core
-  hyperfine desktop-file-utils appstream dpkg-dev file python3
+  hyperfine desktop-file-utils appstream dpkg-dev file python3 man-db clang-format-15
 )
 
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  if [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" != "install ok installed" ]; then
     missing+=("$p")
   fi
 done

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds Hushnote and runs every test: the unit and widget tests, the same
-# tests under the address/undefined-behaviour sanitizers (leaks count), short
-# fuzz runs, the end-to-end run on a real X server and the package test.
+# tests in an optimised release build and under the address/undefined-
+# behaviour sanitizers (leaks count), short fuzz runs, the end-to-end run on a
+# real X server and the package test, whose package comes from that release
+# build.
 #
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the unit and widget tests only
@@ -26,6 +28,11 @@ ctest --preset dev -j2
 
 [ "$quick" -eq 1 ] && exit 0
 
+stage "Release build with tests, warnings not errors (what users and packagers build)"
+cmake --preset release >/dev/null
+cmake --build --preset release
+ctest --preset release -j2
+
 stage "Sanitizers (address, undefined behaviour, leaks)"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
@@ -39,6 +46,7 @@ timeout 300 tests/e2e/x11_roundtrip.sh build/dev/bin "$artifacts"
 
 if [ -x packaging/test-package.sh ]; then
   stage "Debian package"
+  # The package is made from the release build the stage above tested.
   timeout 1800 packaging/test-package.sh "$artifacts"
 fi
 echo

@@ -1,4 +1,4 @@
-#include "CliText.h"
+#include "cli/CliText.h"
 
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"

@@ -1,6 +1,6 @@
-#include "Password.h"
+#include "cli/Password.h"
 
-#include "CliText.h"
+#include "cli/CliText.h"
 #include "common/error.h"
 #include "common/message.h"
 

@@ -1,8 +1,8 @@
 // hushnote-cli: the window's Secure / De-Secure buttons and its File menu
 // commands for terminals and scripts, on the same cipher engine.
 
-#include "CliText.h"
-#include "Password.h"
+#include "cli/CliText.h"
+#include "cli/Password.h"
 #include "cipher/CCipher.h"
 #include "cipher/FNCryptLib.h"
 #include "cipher/SecuredFileIO.h"

@@ -1,4 +1,4 @@
-#include "fncrypt_core.h"
+#include "fncryptlib/fncrypt_core.h"
 
 #include <array>
 #include <bit>

@@ -2,7 +2,7 @@
 // AVX2. They are compiled for those instruction sets function by function and
 // only called after the processor was asked at run time, so the library still
 // runs on any x86-64 machine.
-#include "fncrypt_core.h"
+#include "fncryptlib/fncrypt_core.h"
 
 #include <initializer_list>
 

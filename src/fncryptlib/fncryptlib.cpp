@@ -1,8 +1,8 @@
 // The C interface of the native library over the cipher core. Only the five
 // functions below leave the library (fncryptlib.map).
-#include "fncryptlib.h"
+#include "fncryptlib/fncryptlib.h"
 
-#include "fncrypt_core.h"
+#include "fncryptlib/fncrypt_core.h"
 
 namespace {
 

@@ -26,13 +26,15 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done 2>/dev
 sleep 0.5
 
 export QT_QPA_PLATFORM=xcb
+# xdotool types the non-ASCII message only under a UTF-8 locale.
+export LC_ALL=C.UTF-8
 export HOME="$work"  # no settings of the user's are read or written
 "$bin/hushnote" >"$work/hushnote.log" 2>&1 &
 pids+=($!)
 
 win=""
 for _ in $(seq 100); do
-  win=$(xdotool search --name '^Hushnote v' 2>/dev/null | head -1 || true)
+  win=$(xdotool search --name '^Hushnote v' 2>/dev/null | sed -n 1p || true)
   [ -n "$win" ] && break
   sleep 0.1
 done
@@ -46,7 +48,7 @@ key() { xdotool key --clearmodifiers --delay 60 "$@"; sleep 0.3; }
 dismiss_box() {
   local box=""
   for _ in $(seq 50); do
-    box=$(xdotool search --onlyvisible --name '^Hushnote$' 2>/dev/null | head -1 || true)
+    box=$(xdotool search --onlyvisible --name '^Hushnote$' 2>/dev/null | sed -n 1p || true)
     [ -n "$box" ] && break
     sleep 0.1
   done

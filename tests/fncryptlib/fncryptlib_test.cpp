@@ -3,8 +3,8 @@
 // codec backend of the library (portable, SSSE3, AVX2 where the processor has
 // it), and the shared library through its C interface.
 #include "cipher/VBEncrypt.h"
-#include "fncrypt_core.h"
-#include "fncryptlib.h"
+#include "fncryptlib/fncrypt_core.h"
+#include "fncryptlib/fncryptlib.h"
 #include "support/test_util.h"
 #include "support/vectors.h"
 

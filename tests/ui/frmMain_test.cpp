@@ -1,4 +1,4 @@
-#include "ui_test_util.h"
+#include "ui/ui_test_util.h"
 
 #include "cipher/VBEncrypt.h"
 
