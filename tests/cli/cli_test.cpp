@@ -132,15 +132,12 @@ protected:
 // of standard output for status 0), and no file created or changed.
 TEST_F(Cli, ExitStatusesAndOutputs) {
     const std::string secured = VBEncrypt::SecureMessage("hello", kPassword);
-    const char* files[][2] = {{"blank", "\n"},
-                              {"snow", "\xE2\x98\x83\n"},
-                              {"existing", "keep me"},
-                              {"text", "hello world\n"},
-                              {"key", "p\xC3\xA4ss \xE2\x82\xAC\r\nsecond"},
-                              {"in", "data"}};
-    for (const auto& [name, text] : files) {
-        WriteFile(name, text);
-    }
+    WriteFile("blank", "\n");
+    WriteFile("snow", "\xE2\x98\x83\n");
+    WriteFile("existing", "keep me");
+    WriteFile("text", "hello world\n");
+    WriteFile("key", "p\xC3\xA4ss \xE2\x82\xAC\r\nsecond");
+    WriteFile("in", "data");
     WriteFile("pw4096", std::string(4096, 'p') + "\r\n");
     WriteFile("pw4097", std::string(4097, 'p'));
     WriteFile("cut", secured.substr(0, 12));
