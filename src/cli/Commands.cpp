@@ -1,0 +1,206 @@
+// The window's Secure / De-Secure buttons and its File menu commands, for
+// terminals and scripts.
+
+#include "cli/Commands.h"
+
+#include "cipher/CCipher.h"
+#include "cipher/FNCryptLib.h"
+#include "cipher/SecuredFileIO.h"
+#include "cipher/VBEncrypt.h"
+#include "cli/CliText.h"
+#include "cli/Password.h"
+#include "cli/Terminal.h"
+#include "common/codepage.h"
+#include "common/error.h"
+#include "common/message.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+namespace hushnote::cli {
+namespace {
+
+// The window's limit, counted in codes after line breaks became CR LF.
+using VBEncrypt::kMessageLimit;
+
+// Reads to the end, but refuses more than maxBytes: a text command must not
+// grow without bound on an endless input (secure-text < /dev/zero).
+std::string ReadAll(int fd, const std::string& name, std::size_t maxBytes, const char* tooLong) {
+    std::string data;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw Failure(kErrPathAccess,
+                          "Cannot read " + name + ": " + std::strerror(errno) + ".");
+        }
+        if (got == 0) {
+            return data;
+        }
+        data.append(buffer, static_cast<std::size_t>(got));
+        if (data.size() > maxBytes) {
+            throw CliError::Refusal(tooLong);
+        }
+    }
+}
+
+std::string ReadText(const Options& o, std::size_t maxBytes, const char* tooLong) {
+    if (!o.inputFile) {
+        return ReadAll(STDIN_FILENO, "standard input", maxBytes, tooLong);
+    }
+    const int fd = ::open(o.inputFile->c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        throw Failure(err == ENOENT ? kErrFileNotFound : kErrPathAccess,
+                      "Cannot read " + QuotedPath(*o.inputFile) + ": " + std::strerror(err) + ".");
+    }
+    try {
+        std::string data = ReadAll(fd, QuotedPath(*o.inputFile), maxBytes, tooLong);
+        ::close(fd);
+        return data;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+
+// The password as the window's codes, into codes. Blank is refused as the
+// window refuses it.
+void GetPassword(const Options& o, Secret& codes) {
+    Secret typed;
+    typed.value().reserve(128);
+    if (o.passwordFile) {
+        if (!ReadPasswordFile(*o.passwordFile, typed.value())) {
+            throw CliError::Refusal("the password file's first line is longer than " +
+                                    std::to_string(kMaxPasswordLine) + " bytes");
+        }
+    } else if (!PromptPassword("Password: ", typed.value())) {
+        throw CliError::Usage(
+            "no password: there is no terminal to ask on; use --password-file FILE");
+    }
+    if (typed.value().empty()) {
+        throw CliError::Refusal("Password is blank.");
+    }
+    codes = Secret(codepage::PasswordToCodes(std::string_view(typed.value())));
+}
+
+ExitStatus RunFileCommand(const Options& o) {
+    const std::filesystem::path in = o.operands[0];
+    const std::filesystem::path out = o.operands[1];
+    const bool securing = o.command == Command::SecureFile;
+    const Mode mode = o.mode.value_or(Mode::Auto);
+    // Opened first and only once: the file checked here is the file
+    // secured, even if its name changes hands while the password is typed.
+    // A missing one is refused, never created: nobody asked the user.
+    fileio::InputFile input(in, securing ? fileio::Purpose::Secure : fileio::Purpose::DeSecure);
+
+    if (mode == Mode::Library) {
+        // Loading reports why the library cannot be used; the cipher object
+        // would quietly fall back to the built-in cipher instead.
+        FNCryptLib probe(ProgramFolder());
+        probe.InitCipher(" ", 0);
+    }
+
+    Secret password;
+    GetPassword(o, password);
+
+    TerminalEvents events;
+    CCipher cipher(&events);
+    if (mode == Mode::Builtin) {
+        // A built-in mode keeps the file operations from probing the library.
+        cipher.SetDLLMode(CipherMode::NotLoaded);
+    }
+    CatchInterrupts();
+    DeSecureResult problem;
+    try {
+        if (securing) {
+            cipher.SecureFile(input, out, password.value());
+        } else {
+            problem = cipher.DeSecureFile(input, out, password.value());
+        }
+    } catch (const Failure& f) {
+        events.Finish(false, input.size());
+        PrintError(f.description());
+        if (Interrupted()) {
+            ReraiseInterrupt();
+        }
+        return ExitStatus::Failed;
+    }
+    events.Finish(true, input.size());
+    if (problem.outcome == DeSecureOutcome::NotSecured) {
+        PrintError(QuotedPath(in) + " is not a secured file" +
+                   (problem.reason.empty() ? "" : ": " + problem.reason) +
+                   ". Nothing was written.");
+        return ExitStatus::Failed;
+    }
+    if (problem.outcome == DeSecureOutcome::Damaged) {
+        PrintError(QuotedPath(in) + " is damaged: it holds " + Grouped(problem.recovered) +
+                   " of the " + Grouped(problem.expected) +
+                   " bytes its header gives. Those were written to " + QuotedPath(out) + ".");
+        return ExitStatus::Damaged;
+    }
+    return ExitStatus::Success;
+}
+
+ExitStatus RunSecureText(const Options& o) {
+    // At most 3 bytes of UTF-8 for each of the 20,000 characters.
+    Secret raw(ReadText(o, 3 * kMessageLimit, "Message limit is 20,000 characters."));
+    if (raw.value().empty()) {
+        throw CliError::Refusal("No message to secure.");
+    }
+    Secret codes(codepage::Utf8ToCodes(raw.value(), codepage::Purpose::Securing));
+    Secret message(ToCrLf(codes.value()));
+    if (message.value().size() > kMessageLimit) {
+        throw CliError::Refusal("Message limit is 20,000 characters.");
+    }
+    Secret password;
+    GetPassword(o, password);
+    std::string secured = VBEncrypt::SecureMessage(message.value(), password.value());
+    VBEncrypt::WipeState();
+    secured += '\n';
+    WriteOut(secured);
+    return ExitStatus::Success;
+}
+
+ExitStatus RunDeSecureText(const Options& o) {
+    // The longest secured text (16,777,215 bytes) with line breaks added.
+    Secret raw(ReadText(o, static_cast<std::size_t>(VBEncrypt::kMaxSecuredInput),
+                        "not secured text: the input is too long"));
+    if (raw.value().empty()) {
+        throw CliError::Refusal("No message to de-secure.");
+    }
+    const std::string text = SecuredTextFromInput(raw.value());
+    Secret password;
+    GetPassword(o, password);
+    DeSecuredText result = DeSecureText(text, password.value());
+    if (!result.ok) {
+        PrintError(result.error);
+        return ExitStatus::Failed;
+    }
+    WriteOut(result.message.value());
+    return ExitStatus::Success;
+}
+
+} // namespace
+
+ExitStatus RunCommand(const Options& o) {
+    switch (o.command) {
+    case Command::SecureFile:
+    case Command::DeSecureFile:
+        return RunFileCommand(o);
+    case Command::SecureText:
+        return RunSecureText(o);
+    case Command::DeSecureText:
+        return RunDeSecureText(o);
+    }
+    return ExitStatus::Failed;
+}
+
+} // namespace hushnote::cli
