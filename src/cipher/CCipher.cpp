@@ -65,9 +65,9 @@ private:
 CCipher::CCipher(CipherEvents* events, std::filesystem::path libraryFolder)
     : events_(events), library_(std::move(libraryFolder)) {}
 
-CipherMode CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
+CipherMode CCipher::Initilize(std::string_view password, std::int16_t option) {
     try {
-        library_.InitCipher(Password, iVar);
+        library_.InitCipher(password, option);
         DLLMode_ = CipherMode::Library;
         initFailure_ = {};
     } catch (const Failure& f) {
@@ -86,8 +86,8 @@ CipherMode CCipher::Initilize(std::string_view Password, std::int16_t iVar) {
 
 // A library that refused the key (an empty one) still holds the previous
 // key: going on would cipher under it and return text that looks secured.
-void CCipher::InitilizeOrThrow(std::string_view Password) {
-    if (Initilize(Password, 0) != CipherMode::Library) {
+void CCipher::InitilizeOrThrow(std::string_view password) {
+    if (Initilize(password, 0) != CipherMode::Library) {
         throw Failure(initFailure_.number, initFailure_.description);
     }
 }
@@ -96,19 +96,19 @@ void CCipher::Clear() {
     library_.InitCipher(kClearKey, 0);
 }
 
-std::string CCipher::Cipher(std::string_view msg) {
-    std::string out(msg.size(), ' ');
-    const auto n =
-        library_.CipherBuffer(msg.data(), static_cast<std::int32_t>(msg.size()), out.data());
+std::string CCipher::Cipher(std::string_view message) {
+    std::string out(message.size(), ' ');
+    const auto n = library_.CipherBuffer(message.data(), static_cast<std::int32_t>(message.size()),
+                                         out.data());
     out.resize(static_cast<std::size_t>(n));
     return out;
 }
 
-std::string CCipher::SecureString(std::string_view msg, std::string_view Password) {
-    const std::string codes = HeaderCodes(static_cast<std::int64_t>(msg.size()));
+std::string CCipher::SecureString(std::string_view message, std::string_view password) {
+    const std::string codes = HeaderCodes(static_cast<std::int64_t>(message.size()));
     const ClearOnFailure clearOnFailure(*this);
-    InitilizeOrThrow(Password);
-    std::string cipherText = Cipher(msg);
+    InitilizeOrThrow(password);
+    std::string cipherText = Cipher(message);
     const auto L = static_cast<std::int32_t>(cipherText.size());
     if (L % 3 != 0) {
         cipherText += "   ";
@@ -122,14 +122,14 @@ std::string CCipher::SecureString(std::string_view msg, std::string_view Passwor
     return result;
 }
 
-std::string CCipher::DeSecureString(std::string_view msg, std::string_view Password) {
+std::string CCipher::DeSecureString(std::string_view message, std::string_view password) {
     const ClearOnFailure clearOnFailure(*this);
-    InitilizeOrThrow(Password);
+    InitilizeOrThrow(password);
     std::string result;
     try {
-        const std::string_view head = msg.substr(0, VBEncrypt::kHeaderChars);
+        const std::string_view head = message.substr(0, VBEncrypt::kHeaderChars);
         const std::string_view body =
-            msg.size() > VBEncrypt::kHeaderChars ? msg.substr(VBEncrypt::kHeaderChars) : "";
+            message.size() > VBEncrypt::kHeaderChars ? message.substr(VBEncrypt::kHeaderChars) : "";
         std::string h(head.size(), ' ');
         h.resize(static_cast<std::size_t>(
             library_.DecodeText(head.data(), static_cast<std::int32_t>(head.size()), h.data())));
@@ -159,12 +159,12 @@ std::string CCipher::DeSecureString(std::string_view msg, std::string_view Passw
     return result;
 }
 
-void CCipher::SelectModeAndKey(std::string_view Password) {
+void CCipher::SelectModeAndKey(std::string_view password) {
     if (DLLMode_ == CipherMode::Library) {
-        Initilize(Password, 0);
+        Initilize(password, 0);
     }
     if (DLLMode_ != CipherMode::Library) {
-        VBEncrypt::KeyCipher(Password);
+        VBEncrypt::KeyCipher(password);
     }
 }
 
@@ -226,14 +226,14 @@ void CCipher::ForEachPiece(fileio::InputFile& in, std::int64_t length, std::int3
 }
 
 std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
-                                 const std::filesystem::path& outfile, std::string_view Password) {
+                                 const std::filesystem::path& outfile, std::string_view password) {
     fileio::InputFile in(infile, fileio::Purpose::Secure, fileio::IfMissing::Create);
-    return SecureFile(in, outfile, Password);
+    return SecureFile(in, outfile, password);
 }
 
 std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                                 std::string_view Password) {
-    SelectModeAndKey(Password);
+                                 std::string_view password) {
+    SelectModeAndKey(password);
     const EndOfFileOperation end{this};
     const std::int64_t n = in.size();
     fileio::OutputFile out(outfile, in);
@@ -289,14 +289,14 @@ std::string ForeignByte(std::int64_t position, char c) {
 
 DeSecureResult CCipher::DeSecureFile(const std::filesystem::path& infile,
                                      const std::filesystem::path& outfile,
-                                     std::string_view Password) {
+                                     std::string_view password) {
     fileio::InputFile in(infile, fileio::Purpose::DeSecure, fileio::IfMissing::Create);
-    return DeSecureFile(in, outfile, Password);
+    return DeSecureFile(in, outfile, password);
 }
 
 DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                                     std::string_view Password) {
-    SelectModeAndKey(Password);
+                                     std::string_view password) {
+    SelectModeAndKey(password);
     const EndOfFileOperation end{this};
     DeSecureResult result;
     const auto notSecured = [&result] {

@@ -68,22 +68,22 @@ public:
     CipherMode DLLMode() const { return DLLMode_; }
     void SetDLLMode(CipherMode mode) { DLLMode_ = mode; }
 
-    // Keys the library with Password and returns the mode it now stands in.
+    // Keys the library with password and returns the mode it now stands in.
     // Never throws; a failure it met is kept for the string operations.
-    CipherMode Initilize(std::string_view Password, std::int16_t iVar);
+    CipherMode Initilize(std::string_view password, std::int16_t option);
 
     // Keys the library with a throw-away key, wiping the password's schedule.
     void Clear();
 
-    // msg XOR the library's running keystream.
-    std::string Cipher(std::string_view msg);
+    // message XOR the library's running keystream.
+    std::string Cipher(std::string_view message);
 
     // The library counterparts of SecureMessage / DeSecureMessage. They throw
     // the failure Initilize met when the library cannot be used (mode 1 or 2,
     // an empty password among the causes). The library is cleared however
     // they end.
-    std::string SecureString(std::string_view msg, std::string_view Password);
-    std::string DeSecureString(std::string_view msg, std::string_view Password);
+    std::string SecureString(std::string_view message, std::string_view password);
+    std::string DeSecureString(std::string_view message, std::string_view password);
 
     // Secures infile into outfile. Returns 0 when it completes; throws Failure
     // otherwise (75 file access or an input that changed while it was read,
@@ -92,20 +92,20 @@ public:
     // created empty and secured to an 8-character header: the window's open
     // dialog asked the user before it offered such a name.
     std::int16_t SecureFile(const std::filesystem::path& infile,
-                            const std::filesystem::path& outfile, std::string_view Password);
+                            const std::filesystem::path& outfile, std::string_view password);
     // The same for an input the caller opened (Purpose::Secure) before it
     // asked for the password, so the file checked is the file secured.
     std::int16_t SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                            std::string_view Password);
+                            std::string_view password);
 
     // De-secures infile into outfile; line breaks in it are skipped, as a
     // mail program may have added them. The outcome says whether it was a
     // secured file and whether it was whole. Throws Failure otherwise, with
     // the same guarantees as SecureFile.
     DeSecureResult DeSecureFile(const std::filesystem::path& infile,
-                                const std::filesystem::path& outfile, std::string_view Password);
+                                const std::filesystem::path& outfile, std::string_view password);
     DeSecureResult DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                                std::string_view Password);
+                                std::string_view password);
 
     static constexpr std::int32_t kSecurePiece = 4095;
     static constexpr std::int32_t kDeSecurePiece = 5460;
@@ -118,7 +118,7 @@ private:
         ~EndOfFileOperation() { cipher->EndFileOperation(); }
     };
 
-    void SelectModeAndKey(std::string_view Password);
+    void SelectModeAndKey(std::string_view password);
     void EndFileOperation();
     // Reads length bytes of in piece by piece, reporting progress before each
     // piece (and stopping when asked to), and hands every piece to work,
@@ -130,7 +130,7 @@ private:
     void CipherInPlace(std::string& piece);
 
     // Keys the library for a string operation, or throws why it cannot.
-    void InitilizeOrThrow(std::string_view Password);
+    void InitilizeOrThrow(std::string_view password);
 
     CipherMode DLLMode_ = CipherMode::Library;
     ErrorValue initFailure_; // what the last Initilize met, when its mode is not Library
