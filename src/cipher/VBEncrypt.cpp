@@ -9,7 +9,7 @@
 namespace hushnote::VBEncrypt {
 namespace {
 
-CipherState g_state;
+CipherState gState;
 
 std::uint8_t Code(char c) {
     return static_cast<std::uint8_t>(c);
@@ -37,18 +37,18 @@ void EncodeInto(std::string_view s, char* o) {
 } // namespace
 
 const CipherState& State() {
-    return g_state;
+    return gState;
 }
 
 void WipeState() {
-    Wipe(&g_state, sizeof g_state);
+    Wipe(&gState, sizeof gState);
 }
 
 void KeyCipher(std::string_view password) {
     if (password.empty()) {
         throw Failure(kErrInvalidArgument, "The password is empty.");
     }
-    CipherState& s = g_state;
+    CipherState& s = gState;
     std::size_t p = 0;
     for (int k = 0; k < 256; ++k) {
         s.KeyTable[k] = Code(password[p]);
@@ -69,7 +69,7 @@ void KeyCipher(std::string_view password) {
 }
 
 std::uint8_t CipherNextByte(std::uint8_t b) {
-    CipherState& s = g_state;
+    CipherState& s = gState;
     s.StreamI = static_cast<std::int16_t>((s.StreamI + 1) & 255);
     s.StreamJ = static_cast<std::int16_t>((s.StreamJ + s.SBox[s.StreamI]) & 255);
     std::swap(s.SBox[s.StreamI], s.SBox[s.StreamJ]);
@@ -84,8 +84,8 @@ void CipherNextBytes(char* data, std::size_t n) {
 }
 
 std::string CipherString(std::string_view text, std::string_view password) {
-    g_state.StreamI = 0;
-    g_state.StreamJ = 0;
+    gState.StreamI = 0;
+    gState.StreamJ = 0;
     if (password.empty()) {
         return {};
     }
