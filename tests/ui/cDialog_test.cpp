@@ -2,7 +2,6 @@
 
 #include "common/error.h"
 
-
 namespace hushnote::test {
 namespace {
 
@@ -13,6 +12,7 @@ using cDialogTest = WindowTest;
 TEST_F(cDialogTest, FileDialogAnswers) {
     WriteFile(Path("old.txt"), "old");
     ASSERT_TRUE(QFile::link(Path("old.txt"), Path("link.txt")));
+    const QString missing = "\"" + Path("missing") + "\" does not";
     const struct {
         bool save;
         const char* answer; // nullptr: cancelled
@@ -21,16 +21,17 @@ TEST_F(cDialogTest, FileDialogAnswers) {
         QString name;
         QString question = {}; // part of the question asked
     } cases[] = {
+        // clang-format off
         {true, "my file  ", Answer::kNo, "my file", "my file"},
         {true, nullptr, Answer::kNo, "", "keep me"},
         {true, "old.txt", Answer::kNo, "", "keep me", "old.txt already exists"},
         {true, "old.txt", Answer::kYes, "old.txt", "old.txt", "old.txt already exists"},
-        {true, "missing/out.txt", Answer::kYes, "", "keep me",
-         "\"" + Path("missing") + "\" does not"},
-        {false, "missing/in.txt", Answer::kYes, "", "", "\"" + Path("missing") + "\" does not"},
+        {true, "missing/out.txt", Answer::kYes, "", "keep me", missing},
+        {false, "missing/in.txt", Answer::kYes, "", "", missing},
         {false, "link.txt", Answer::kNo, "link.txt", "link.txt"}, // the link, not its target
         {false, "new.txt", Answer::kYes, "new.txt", "new.txt", "Create the file?"},
         {false, "new.txt", Answer::kNo, "", "", "Create the file?"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         ResetSeams();
@@ -47,12 +48,14 @@ TEST_F(cDialogTest, FileDialogAnswers) {
     }
     EXPECT_EQ(ReadFile(Path("old.txt")), QByteArray("old")); // nothing made or replaced
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files).size(), 2);
-}
-
-TEST_F(cDialogTest, StarDotStarMatchesEveryFile) {
-    FileDialog dlg(nullptr, FileDialog::Kind::Open, QStringLiteral("t"));
-    dlg.SetFilterList(cDialog::DefaultFilter());
-    EXPECT_EQ(dlg.nameFilters(), QStringList{QStringLiteral("All Files (*)")});
+    // The name field takes 512 characters; "*.*" hides no file, with or
+    // without a dot in its name.
+    QString longName(600, 'n');
+    cDialog::SetNextFileAnswer([](FileDialog& dlg) {
+        EXPECT_EQ(dlg.findChild<QLineEdit*>("fileNameEdit")->text().size(), 512);
+        EXPECT_EQ(dlg.nameFilters(), QStringList{"All Files (*)"});
+    });
+    cDialog().GetSaveName(nullptr, longName, QString());
 }
 
 // Values are 0x00BBGGRR under Temp/CustomColors/0..15; missing keys read as
@@ -77,7 +80,7 @@ TEST_F(cDialogTest, CustomColoursAreReadAndWrittenBack) {
     const QStringList stored = {"16777215", "0", "0", "16711680", "-16777216"};
     for (int i = 0; i < 16; ++i) {
         EXPECT_EQ(settings.value(QStringLiteral("CustomColors/%1").arg(i)).toString(),
-                  i < stored.size() ? stored[i] : QStringLiteral("0"))
+                  stored.value(i, "0"))
             << i;
     }
     settings.setValue(QStringLiteral("CustomColors/7"), "purple");

@@ -12,13 +12,11 @@ using DropTest = WindowTest;
 
 TEST(DroppedText, LinesEndAtCrOrCrLf) {
     const std::pair<std::string, std::string> cases[] = {
-        {"a\rb\r", "a\r\nb\r\n"},
-        {"a\r\nb\r\n", "a\r\nb\r\n"},
-        {"a\r\r\nb", "a\r\n\r\nb\r\n"},
+        // clang-format off
+        {"a\rb\r", "a\r\nb\r\n"}, {"a\r\nb\r\n", "a\r\nb\r\n"}, {"a\r\r\nb", "a\r\n\r\nb\r\n"},
         {"a\nb\n", "a\nb\n\r\n"}, // a LF on its own stays in the line
-        {"\r\n", "\r\n"},
-        {"", ""},
-        {std::string("\0\x1a\xff", 3), std::string("\0\x1a\xff\r\n", 5)},
+        {"\r\n", "\r\n"}, {"", ""}, {std::string("\0\x1a\xff", 3), std::string("\0\x1a\xff\r\n", 5)},
+        // clang-format on
     };
     for (const auto& [bytes, lines] : cases) {
         EXPECT_EQ(dropped::LinesOf(bytes), lines) << bytes;
@@ -34,42 +32,37 @@ TEST_F(DropTest, DroppedFilesAreAppended) {
         QByteArray after;                                     // the box afterwards, as codes
         const char* error = "";                               // part of the error shown
     } cases[] = {
-        {{{"one.txt", "first\nsecond\r\n"}, {"folder/", {}}, {"two.txt", "third"}},
-         "x\r\nyfirst\r\nsecond\r\nthird\r\n"},
-        {{{"1", "one"}, {"vanished", "(none)"}, {"3", "three"}},
-         "x\r\nyone\r\nthree\r\n",
-         "Error #53\r\n\r\n"},
+        // clang-format off
+        {{{"one.txt", "first\nsecond\r\n"}, {"folder/", {}}, {"two.txt", "third"}}, "x\r\nyfirst\r\nsecond\r\nthird\r\n"},
+        {{{"1", "one"}, {"vanished", "(none)"}, {"3", "three"}}, "x\r\nyone\r\nthree\r\n", "Error #53\r\n\r\n"},
         {{{"pipe", "(pipe)"}}, "x\r\ny", "Error #75\r\n\r\n"},
         {{{"huge", "(huge)"}, {"3", "three"}}, "x\r\nythree\r\n", "is 16,777,216 bytes long"},
+        // clang-format on
     };
     Open();
     for (const auto& c : cases) {
         ResetSeams();
         QStringList paths;
         for (const auto& [name, bytes] : c.drop) {
-            paths << Path(name);
-            if (paths.back().endsWith('/')) {
-                QDir().mkpath(paths.back());
+            const QString path = paths.emplace_back(Path(name));
+            if (path.endsWith('/')) {
+                QDir().mkpath(path);
             } else if (bytes == "(pipe)") {
-                ASSERT_EQ(::mkfifo(QFile::encodeName(paths.back()).constData(), 0600), 0);
-            } else if (bytes == "(huge)") {
-                WriteFile(paths.back(), "");
-                ASSERT_TRUE(QFile::resize(paths.back(), VBEncrypt::kMaxLength + 1));
+                ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
             } else if (bytes != "(none)") {
-                WriteFile(paths.back(), bytes);
+                WriteFile(path, bytes);
+                ASSERT_TRUE(bytes != "(huge)" || QFile::resize(path, VBEncrypt::kMaxLength + 1));
             }
         }
         w_->SetMessageText(QStringLiteral("x\ny"));
-        ASSERT_TRUE(Drop(Files(paths).get()));
+        ASSERT_TRUE(Drop(paths));
         EXPECT_EQ(Codes(w_->MessageText()), c.after.toStdString()) << paths[0].toStdString();
         ASSERT_EQ(Boxes().size(), *c.error ? 1u : 0u) << paths[0].toStdString();
         EXPECT_TRUE(!*c.error || Boxes()[0].text.contains(c.error));
         EXPECT_FALSE(w_->StatusText().contains("Loading")); // cleared on an error too
     }
     EXPECT_EQ(w_->StatusText(), "  Loaded " + Path("3") + '.');
-    QMimeData text;
-    text.setText(QStringLiteral("dragged text"));
-    EXPECT_FALSE(Drop(&text));
+    EXPECT_FALSE(Drop({})); // text is refused
 }
 
 // The drop lets pending events run between files; a Secure click queued
@@ -79,15 +72,9 @@ TEST_F(DropTest, CommandsQueuedDuringADropWaitForIt) {
     WriteFile(Path("one.txt"), "first");
     WriteFile(Path("two.txt"), "second");
     TypePassword();
-    bool queued = false;
-    QObject::connect(Msg(), &QPlainTextEdit::textChanged, Msg(), [&] {
-        if (!std::exchange(queued, true)) {
-            QMetaObject::invokeMethod(Find<QPushButton>("cmdSecure"), &QPushButton::click,
-                                      Qt::QueuedConnection);
-        }
-    });
-    ASSERT_TRUE(Drop(Files({Path("one.txt"), Path("two.txt")}).get()));
-    ASSERT_TRUE(queued);
+    QObject::connect(Msg(), &QPlainTextEdit::textChanged, Find<QPushButton>("cmdSecure"),
+                     &QPushButton::click, Qt::QueuedConnection);
+    ASSERT_TRUE(Drop({Path("one.txt"), Path("two.txt")}));
     EXPECT_EQ(Codes(w_->MessageText()), "first\r\nsecond\r\n");
     EXPECT_EQ(Password()->text(), QString::fromLatin1(kPassword));
 }

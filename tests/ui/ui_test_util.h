@@ -1,9 +1,9 @@
 #pragma once
 
-#include "common/codepage.h"
 #include "ui/dialogs/FileDialog.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
+#include "ui/main/QtCodes.h"
 #include "ui/main/frmMain.h"
 
 #include <QtTest>
@@ -17,16 +17,18 @@ namespace hushnote::test {
 
 inline constexpr auto kPassword = "pass word";
 using Answer = MessageBox::Answer;
+using qt_codes::FromCodes;
+
+inline std::string Codes(const QString& s) {
+    return codepage::Utf16ToCodes(s.toStdU16String());
+}
 
 // Message boxes and dialogs are answered through their seams, so nothing
 // modal is ever shown; the real main window is built on demand and its
 // controls are found by their object names.
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetSeams();
-        ASSERT_TRUE(dir_.isValid());
-    }
+    void SetUp() override { ResetSeams(); }
     void TearDown() override {
         MessageBox::RedirectForTests(false);
         cDialog::RedirectForTests(false);
@@ -36,6 +38,7 @@ protected:
         MessageBox::RedirectForTests(true);
         cDialog::RedirectForTests(true);
     }
+    static const std::vector<MessageBox::Shown>& Boxes() { return MessageBox::History(); }
     QString Path(const QString& name) const { return dir_.filePath(name); }
     static void WriteFile(const QString& path, const QByteArray& bytes) {
         QFile f(path);
@@ -45,7 +48,6 @@ protected:
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static const std::vector<MessageBox::Shown>& Boxes() { return MessageBox::History(); }
 
     // Built-in cipher (no library in the folder) unless a folder is given.
     frmMain& Open(std::filesystem::path folder = {}) {
@@ -69,7 +71,7 @@ protected:
     QPlainTextEdit* Msg() { return Find<QPlainTextEdit>("txtMsg"); }
     QLineEdit* Password() { return Find<QLineEdit>("txtPassword"); }
     QLabel* Status() { return Find<QLabel>("lblStatus"); }
-    // The Secure and De-Secure buttons and menu items that are on.
+    // How many of the Secure and De-Secure buttons and menu items are on.
     int CipherCommandsEnabled() {
         return static_cast<int>(std::ranges::count_if(
             std::array{"cmdSecure", "cmdDeSecure", "mnuFileItem_0", "mnuFileItem_1"},
@@ -77,9 +79,9 @@ protected:
                 return Find<QObject>(name)->property("enabled").toBool();
             }));
     }
-    void TypePassword(const QString& text = QString::fromLatin1(kPassword)) {
+    void TypePassword() {
         Password()->clear();
-        QTest::keyClicks(Password(), text);
+        QTest::keyClicks(Password(), QString::fromLatin1(kPassword));
     }
     // Clicks the button of that name, or triggers the menu item.
     void Run(const char* command) {
@@ -95,31 +97,22 @@ protected:
             *n == '\0' ? cDialog::CancelNext() : cDialog::AnswerNextWith(Path(n));
         }
     }
-    static std::string Codes(const QString& s) {
-        return codepage::Utf16ToCodes(s.toStdU16String());
-    }
-    static QString FromCodes(const std::string& codes) {
-        return QString::fromStdU16String(codepage::CodesToUtf16(codes));
-    }
-    static std::unique_ptr<QMimeData> Files(const QStringList& paths) {
-        auto data = std::make_unique<QMimeData>();
+    // Drags these files over the message box and releases them there, as a
+    // file manager does (text when paths is empty); false when refused.
+    bool Drop(const QStringList& paths) {
+        QMimeData data;
         QList<QUrl> urls;
         for (const QString& p : paths) {
             urls << QUrl::fromLocalFile(p);
         }
-        data->setUrls(urls);
-        return data;
-    }
-    // Drags data over the message box and releases it there, as a file
-    // manager does; false when the box refuses it.
-    bool Drop(const QMimeData* data) {
+        paths.isEmpty() ? data.setText(QStringLiteral("dragged text")) : data.setUrls(urls);
         QWidget* target = Msg()->viewport();
         const QPoint pos = target->rect().center();
         const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-        QDragEnterEvent enter(pos, offered, data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(pos, offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         // Released even where refused: the drop must then do nothing.
-        QDropEvent drop(QPointF(pos), offered, data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(pos), offered, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &drop);
         EXPECT_EQ(drop.isAccepted(), enter.isAccepted());
         return drop.isAccepted();

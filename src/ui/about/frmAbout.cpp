@@ -45,6 +45,13 @@ QIcon ProgramIcon(const QWidget* window) {
     return icon;
 }
 
+// http://<host>/update.asp?sid=hushnt1&ver=<version>
+QString UpdateUrl() {
+    return QStringLiteral("http://%1/update.asp?sid=%2&ver=%3")
+        .arg(QString::fromUtf8(about_links::kUpdateHost), QString::fromUtf8(about_links::kUpdateId),
+             QString::fromStdString(identity::FullVersion()));
+}
+
 } // namespace
 
 void ShowAboutWindow() {
@@ -84,12 +91,6 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
 }
 
 frmAbout::~frmAbout() = default;
-
-QString frmAbout::UpdateUrl() {
-    return QStringLiteral("http://%1/update.asp?sid=%2&ver=%3")
-        .arg(QString::fromUtf8(about_links::kUpdateHost), QString::fromUtf8(about_links::kUpdateId),
-             QString::fromStdString(identity::FullVersion()));
-}
 
 void frmAbout::CreateControls() {
     auto makeLabel = [this](const char* name, const QString& text) {

@@ -25,19 +25,6 @@ public:
     explicit frmAbout(QWidget* parent = nullptr);
     ~frmAbout() override;
 
-    // The update page address: http://<host>/update.asp?sid=hushnt1&ver=<version>.
-    static QString UpdateUrl();
-
-    // Event handlers.
-    void Form_Load();
-    void Form_MouseMove();
-    void lblFennick_MouseMove();
-    void lblMailTo_MouseMove();
-    void lblFennick_Click();
-    void lblMailTo_Click();
-    void cmdOK_Click();
-    void cmdUpdate_Click();
-
     QLabel* picIcon = nullptr;
     QLabel* lblDisclaimer = nullptr;
     QLabel* lblTitle = nullptr;
@@ -56,6 +43,15 @@ protected:
 private:
     void CreateControls();
     void ArrangeControls();
+
+    void Form_Load();
+    void Form_MouseMove();
+    void lblFennick_MouseMove();
+    void lblMailTo_MouseMove();
+    void lblFennick_Click();
+    void lblMailTo_Click();
+    void cmdOK_Click();
+    void cmdUpdate_Click();
 
     // The link that got the left button press, so that a click is a press
     // and a release on the same link.

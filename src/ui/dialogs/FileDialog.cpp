@@ -26,7 +26,6 @@ FileDialog::FileDialog(QWidget* parent, Kind kind, const QString& title)
 void FileDialog::SetFilterList(const QString& filters) {
     QStringList parts = filters.split(QChar(0));
     QStringList qtFilters;
-    descriptions_.clear();
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString& description = parts[i];
         if (description.isEmpty()) {
@@ -42,7 +41,6 @@ void FileDialog::SetFilterList(const QString& filters) {
         if (patterns.isEmpty()) {
             patterns << QStringLiteral("*");
         }
-        descriptions_ << description;
         // With HideNameFilterDetails the box shows the text before the last
         // parenthesis, so the description appears exactly as given.
         qtFilters << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
@@ -50,14 +48,9 @@ void FileDialog::SetFilterList(const QString& filters) {
     }
     if (qtFilters.isEmpty()) {
         qtFilters << QStringLiteral("All Files (*)");
-        descriptions_ << QStringLiteral("All Files");
     }
     setNameFilters(qtFilters);
     selectNameFilter(qtFilters.first());
-}
-
-QStringList FileDialog::FilterDescriptions() const {
-    return descriptions_;
 }
 
 void FileDialog::accept() {

@@ -19,13 +19,9 @@ public:
 
     FileDialog(QWidget* parent, Kind kind, const QString& title);
 
-    Kind kind() const { return kind_; }
-
     // "desc\0pattern\0desc\0pattern\0": each description is shown as given,
     // and a pattern "*.*" matches every file, with or without an extension.
     void SetFilterList(const QString& filters);
-    // The descriptions as the filter box shows them.
-    QStringList FilterDescriptions() const;
 
     // The path the user confirmed, as the dialog typed it.
     QString ChosenPath() const { return chosen_; }
@@ -39,7 +35,6 @@ private:
 
     Kind kind_;
     QString chosen_;
-    QStringList descriptions_;
 };
 
 } // namespace hushnote

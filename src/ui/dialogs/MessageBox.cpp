@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <deque>
+
 namespace hushnote {
 
 QString MessageBox::ShownPath(const QString& path) {
@@ -20,7 +22,6 @@ struct Seam {
     bool redirected = false;
     std::deque<MessageBox::Answer> answers;
     std::vector<MessageBox::Shown> history;
-    std::function<void(const MessageBox::Shown&)> observer;
 };
 
 Seam& seam() {
@@ -52,9 +53,6 @@ MessageBox::Answer MessageBox::Show(QWidget* parent, const QString& text, Icon i
                 buttons, Answer::kOk};
     Seam& s = seam();
     if (s.redirected) {
-        if (s.observer) {
-            s.observer(shown);
-        }
         if (!s.answers.empty()) {
             shown.answer = s.answers.front();
             s.answers.pop_front();
@@ -93,19 +91,10 @@ void MessageBox::RedirectForTests(bool on) {
     s.redirected = on;
     s.answers.clear();
     s.history.clear();
-    s.observer = nullptr;
-}
-
-bool MessageBox::Redirected() {
-    return seam().redirected;
 }
 
 void MessageBox::SetNextAnswer(Answer answer) {
     seam().answers.push_back(answer);
-}
-
-void MessageBox::SetObserver(std::function<void(const Shown&)> observer) {
-    seam().observer = std::move(observer);
 }
 
 const std::vector<MessageBox::Shown>& MessageBox::History() {

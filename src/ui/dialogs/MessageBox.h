@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <deque>
-#include <functional>
 #include <vector>
 
 class QWidget;
@@ -46,11 +44,7 @@ public:
     // recorded and answered with the next queued answer, or, when none is
     // queued, with OK (Ok boxes) or No (Yes/No boxes).
     static void RedirectForTests(bool on);
-    static bool Redirected();
     static void SetNextAnswer(Answer answer);
-    // Called with each box while redirected, before it is answered; tests use
-    // it to act at the moment a box appears.
-    static void SetObserver(std::function<void(const Shown&)> observer);
     static const std::vector<Shown>& History();
     static void ClearHistory();
 };

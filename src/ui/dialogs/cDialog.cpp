@@ -81,13 +81,8 @@ ColorValue FromQColor(const QColor& c) {
     return MakeColor(c.red(), c.green(), c.blue());
 }
 
-} // namespace
-
-QString cDialog::DefaultFilter() {
-    return QStringLiteral("All Files") + QChar(0) + QStringLiteral("*.*") + QChar(0);
-}
-
-QString cDialog::TrimBlanks(const QString& s) {
+// Removes leading and trailing blanks (code 32 only).
+QString TrimBlanks(const QString& s) {
     qsizetype begin = 0;
     qsizetype end = s.size();
     while (begin < end && s[begin] == QLatin1Char(' ')) {
@@ -97,6 +92,12 @@ QString cDialog::TrimBlanks(const QString& s) {
         --end;
     }
     return s.mid(begin, end - begin);
+}
+
+} // namespace
+
+QString cDialog::DefaultFilter() {
+    return QStringLiteral("All Files") + QChar(0) + QStringLiteral("*.*") + QChar(0);
 }
 
 QString cDialog::GetSaveName(QWidget* hwnd, QString& Filename,
@@ -209,10 +210,6 @@ void cDialog::CancelNext() {
 
 void cDialog::SetNextColorAnswer(ColorAnswer answer) {
     seam().colors.push_back(std::move(answer));
-}
-
-int cDialog::PendingAnswers() {
-    return static_cast<int>(seam().files.size() + seam().colors.size());
 }
 
 } // namespace hushnote

@@ -50,9 +50,6 @@ public:
     // Failure before anything is shown.
     ColorValue PickColor();
 
-    // Removes leading and trailing blanks (code 32 only).
-    static QString TrimBlanks(const QString& s);
-
     // ---- Test seam -------------------------------------------------------
     // While redirected no dialog is shown: each request builds the real
     // dialog, hands it to the next queued answer (which may select a file and
@@ -67,7 +64,6 @@ public:
     static void AnswerNextWith(const QString& path);
     static void CancelNext();
     static void SetNextColorAnswer(ColorAnswer answer);
-    static int PendingAnswers();
 };
 
 } // namespace hushnote

@@ -2,14 +2,12 @@
 
 #include "cipher/CCipher.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QTimer>
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -20,6 +18,7 @@ class QPushButton;
 namespace hushnote {
 
 class MsgTextBox;
+class StatusLine;
 
 // The main window: message box, password box, the three commands, status line,
 // cipher-mode indicator and the File and Help menus.
@@ -36,10 +35,6 @@ public:
     // every piece of a file, so the window is repainted at most about every
     // 20 ms; the label always holds the latest text.
     void SetMsg(const QString& message);
-    void SetSecureMsg();
-    void SetDeSecureMsg();
-    void DoSecureFile();
-    void DoDeSecureFile();
 
     // The message box's text with CR LF line breaks, and setting it from such
     // text (a CR or LF on its own also shows as a line break). Setting it is
@@ -52,16 +47,22 @@ public:
     QString StatusText() const;
 
 protected:
+    // Closing while a file runs stops it first.
     void closeEvent(QCloseEvent* event) override;
+    // Centred on its screen when first shown.
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The controls, drawn in twips, and the menus (frmMain_controls.cpp).
     void CreateControls();
     void CreateMenus();
     void ArrangeBottomRow();
-    void Form_Load();
     void SetMode(CipherMode mode);
 
+    // The start, the text commands, the menus and the drop (frmMain.cpp).
+    void Form_Load();
+    void SetSecureMsg();
+    void SetDeSecureMsg();
     void cmdSecure_Click();
     void cmdDeSecure_Click();
     void Command1_Click();
@@ -77,18 +78,17 @@ private:
     // False, after telling the user and moving to the password box, when no
     // password was typed.
     bool PasswordGiven();
+
+    // The file commands (frmMain_files.cpp).
+    void DoSecureFile();
+    void DoDeSecureFile();
     void RunFileCommand(bool securing);
     void ShowFileProblem(const DeSecureResult& problem, const QString& infile,
                          const QString& outfile);
     void SetCipherCommandsEnabled(bool enabled);
-    void FlushStatus();
-    void SetStatus(const QString& text);
-
     // CipherEvents, for the cipher objects this window makes.
     void ShowLibraryError(const ErrorValue& error) override;
     bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
-
-    static constexpr int kRepaintMs = 20;
 
     std::filesystem::path libraryFolder_;
 
@@ -109,13 +109,22 @@ private:
     // let pending events run, so a click queued meanwhile must not start a
     // second one inside the first.
     enum class Busy { Idle, TextCommand, Drop, FileOperation };
-    class BusyScope;
+    // Marks the window busy for its lifetime; a file operation turns the
+    // cipher commands off meanwhile.
+    class BusyScope {
+    public:
+        BusyScope(frmMain& window, Busy what);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        frmMain& window_;
+    };
     Busy busy_ = Busy::Idle;
     bool closeRequested_ = false;
     bool centred_ = false;
-    QElapsedTimer lastPump_;
-    QTimer statusFlush_;
-    std::optional<QString> pendingStatus_;
+    std::unique_ptr<StatusLine> status_;
 };
 
 } // namespace hushnote

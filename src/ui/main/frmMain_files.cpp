@@ -1,0 +1,155 @@
+#include "ui/main/frmMain.h"
+
+#include "common/error.h"
+#include "common/message.h"
+#include "common/secret.h"
+#include "ui/dialogs/MessageBox.h"
+#include "ui/dialogs/cDialog.h"
+#include "ui/main/QtCodes.h"
+#include "ui/main/StatusLine.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLocale>
+#include <QPushButton>
+
+namespace hushnote {
+namespace {
+
+using qt_codes::PasswordCodes;
+using qt_codes::ToPath;
+
+QString FileFilter() {
+    return QStringLiteral("All Files (*.*)") + QChar(0) + QStringLiteral("*.*") + QChar(0);
+}
+
+QString Quoted(const QString& path) {
+    return QLatin1Char('"') + MessageBox::ShownPath(path) + QLatin1Char('"');
+}
+
+} // namespace
+
+void frmMain::DoSecureFile() {
+    RunFileCommand(true);
+}
+
+void frmMain::DoDeSecureFile() {
+    RunFileCommand(false);
+}
+
+void frmMain::RunFileCommand(bool securing) {
+    if (busy_ != Busy::Idle) {
+        return;
+    }
+    if (!PasswordGiven()) {
+        return;
+    }
+    // Before the dialogs: a password the code page lacks is told at once.
+    const Secret password(PasswordCodes(txtPassword));
+    cDialog dialog;
+    QString name;
+    const QString infile = dialog.GetOpenName(this, name, QString(),
+                                              securing ? QStringLiteral("Secure File")
+                                                       : QStringLiteral("Secured File"),
+                                              FileFilter(), QString());
+    if (infile.isEmpty()) {
+        return;
+    }
+    name.clear();
+    const QString outfile =
+        dialog.GetSaveName(this, name, QString(),
+                           securing ? QStringLiteral("Save Secured File As...")
+                                    : QStringLiteral("Save De-Secured File As..."),
+                           FileFilter(), QString());
+    if (outfile.isEmpty()) {
+        return;
+    }
+    status_->Set(securing ? QStringLiteral(" Securing File...")
+                          : QStringLiteral(" De-Securing File..."));
+
+    status_->ShowNextAtOnce();
+    DeSecureResult problem;
+    bool cancelled = false;
+    try {
+        // The progress reports let the user reach the window while the file
+        // runs; its cipher commands are off until it ends, however it ends.
+        const BusyScope busy(*this, Busy::FileOperation);
+        CCipher cipher(this, libraryFolder_);
+        if (securing) {
+            cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value());
+        } else {
+            problem = cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
+        }
+    } catch (const Failure& f) {
+        cancelled = closeRequested_ && f.number() == kErrCancelled;
+        if (!cancelled) {
+            throw;
+        }
+    }
+    if (cancelled) {
+        // The window was closed while the file ran: the operation stopped
+        // and left nothing behind; now close for real.
+        closeRequested_ = false;
+        status_->Set(QString());
+        close();
+        return;
+    }
+    ShowFileProblem(problem, infile, outfile);
+    status_->Set(QString());
+    txtPassword->clear();
+}
+
+void frmMain::ShowFileProblem(const DeSecureResult& problem, const QString& infile,
+                              const QString& outfile) {
+    if (problem.outcome == DeSecureOutcome::NotSecured) {
+        const QString why = problem.reason.empty()
+                                ? QString()
+                                : QStringLiteral(": ") + QString::fromStdString(problem.reason);
+        MessageBox::Show(this,
+                         Quoted(infile) + QStringLiteral(" is not a secured file") + why +
+                             QStringLiteral(".\r\n\r\nNothing was written."),
+                         MessageBox::Icon::Warning);
+    } else if (problem.outcome == DeSecureOutcome::Damaged) {
+        const QLocale locale;
+        MessageBox::Show(
+            this,
+            Quoted(infile) + QStringLiteral(" is damaged: it holds ") +
+                locale.toString(static_cast<qlonglong>(problem.recovered)) +
+                QStringLiteral(" of the ") +
+                locale.toString(static_cast<qlonglong>(problem.expected)) +
+                QStringLiteral(" bytes its header gives.\r\n\r\nThose were written to ") +
+                Quoted(outfile) + QStringLiteral("."),
+            MessageBox::Icon::Warning);
+    }
+}
+
+void frmMain::SetCipherCommandsEnabled(bool enabled) {
+    cmdSecure->setEnabled(enabled);
+    cmdDeSecure->setEnabled(enabled);
+    mnuSecureFile->setEnabled(enabled);
+    mnuDeSecureFile->setEnabled(enabled);
+}
+
+void frmMain::ShowLibraryError(const ErrorValue& error) {
+    MessageBox::Show(isVisible() ? this : nullptr,
+                     QString::fromStdString(FormatErrorMessage(error)), MessageBox::Icon::None,
+                     MessageBox::Buttons::Ok);
+}
+
+bool frmMain::ReportProgress(std::int64_t remaining, std::int64_t /*total*/) {
+    SetMsg(QStringLiteral("Bytes Left: ") + QLocale().toString(static_cast<qlonglong>(remaining)));
+    return !closeRequested_;
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (busy_ == Busy::FileOperation) {
+        // Stop the running file first; it closes the window when it has
+        // cleaned up.
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace hushnote
