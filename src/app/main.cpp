@@ -11,25 +11,25 @@
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
+int gSignalPipe[2] = {-1, -1};
 
 void OnSignal(int) {
     const char byte = 1;
     // Only async-signal-safe work here; the event loop does the rest.
-    (void)!::write(g_signalPipe[0], &byte, 1);
+    (void)!::write(gSignalPipe[0], &byte, 1);
 }
 
 // A logout, Ctrl+C or Ctrl+\ in the starting terminal or a kill closes the
 // window the normal way: a running file operation stops and removes its
 // temporary file.
 void CloseOnTerminationSignals(QWidget& window) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0) {
         return;
     }
-    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &window);
+    auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, &window);
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [] {
         char byte;
-        (void)!::read(g_signalPipe[1], &byte, 1);
+        (void)!::read(gSignalPipe[1], &byte, 1);
         // Every window, the About window too: the main window waits for a
         // running file to stop, and the program ends with its last window.
         QApplication::closeAllWindows();

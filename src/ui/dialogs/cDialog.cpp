@@ -100,17 +100,17 @@ QString cDialog::DefaultFilter() {
     return QStringLiteral("All Files") + QChar(0) + QStringLiteral("*.*") + QChar(0);
 }
 
-QString cDialog::GetSaveName(QWidget* hwnd, QString& Filename,
-                             const std::optional<QString>& InitialDir, const QString& WindowTitle,
-                             const QString& FilterStr, const std::optional<QString>& DefaultExt) {
-    FileDialog dlg(hwnd, FileDialog::Kind::Save, WindowTitle);
-    dlg.SetFilterList(FilterStr);
-    OfferDirectory(dlg, InitialDir);
-    if (DefaultExt && !DefaultExt->isEmpty()) {
-        dlg.setDefaultSuffix(*DefaultExt);
+QString cDialog::GetSaveName(QWidget* parent, QString& fileName,
+                             const std::optional<QString>& initialDir, const QString& windowTitle,
+                             const QString& filters, const std::optional<QString>& defaultExtension) {
+    FileDialog dlg(parent, FileDialog::Kind::Save, windowTitle);
+    dlg.SetFilterList(filters);
+    OfferDirectory(dlg, initialDir);
+    if (defaultExtension && !defaultExtension->isEmpty()) {
+        dlg.setDefaultSuffix(*defaultExtension);
     }
     // The name field holds at most 512 characters.
-    const QString offered = TrimBlanks(Filename.left(kSavePathChars));
+    const QString offered = TrimBlanks(fileName.left(kSavePathChars));
     if (!offered.isEmpty()) {
         dlg.selectFile(offered);
     }
@@ -123,30 +123,30 @@ QString cDialog::GetSaveName(QWidget* hwnd, QString& Filename,
     if (path.size() > kSavePathChars || name.size() > kSaveNameChars) {
         return {};
     }
-    Filename = TrimBlanks(name);
+    fileName = TrimBlanks(name);
     return TrimBlanks(path);
 }
 
-QString cDialog::GetOpenName(QWidget* hwnd, QString& Filename,
-                             const std::optional<QString>& DefaultDir, const QString& WindowTitle,
-                             const QString& Filters, const QString& DefaultFileName) {
-    FileDialog dlg(hwnd, FileDialog::Kind::Open, WindowTitle);
-    dlg.SetFilterList(Filters);
-    OfferDirectory(dlg, DefaultDir);
-    const QString offered = TrimBlanks(DefaultFileName);
+QString cDialog::GetOpenName(QWidget* parent, QString& fileName,
+                             const std::optional<QString>& defaultDir, const QString& windowTitle,
+                             const QString& filters, const QString& defaultFileName) {
+    FileDialog dlg(parent, FileDialog::Kind::Open, windowTitle);
+    dlg.SetFilterList(filters);
+    OfferDirectory(dlg, defaultDir);
+    const QString offered = TrimBlanks(defaultFileName);
     if (!offered.isEmpty()) {
         dlg.selectFile(offered);
     }
     const bool confirmed = RunFileDialog(dlg);
     const QString path = dlg.ChosenPath();
     const QString name = NamePart(path);
-    if (confirmed && path.size() <= kOpenPathExtra + DefaultFileName.size() &&
+    if (confirmed && path.size() <= kOpenPathExtra + defaultFileName.size() &&
         name.size() <= kOpenNameChars) {
-        Filename = TrimBlanks(name);
+        fileName = TrimBlanks(name);
         return TrimBlanks(path);
     }
-    Filename.clear();
-    return TrimBlanks(DefaultFileName);
+    fileName.clear();
+    return TrimBlanks(defaultFileName);
 }
 
 ColorValue cDialog::PickColor() {

@@ -24,24 +24,24 @@ public:
     static QString DefaultFilter(); // "All Files" / "*.*"
 
     // The chosen file's full path, or "" when the user cancels. On
-    // confirmation Filename becomes the chosen name without its folder; on
+    // confirmation fileName becomes the chosen name without its folder; on
     // cancel it keeps what was passed in. The dialog refuses a folder that does
-    // not exist and asks before an existing file is replaced. InitialDir:
+    // not exist and asks before an existing file is replaced. initialDir:
     // omitted = the current folder, "" = the dialog's own choice.
-    QString GetSaveName(QWidget* hwnd, QString& Filename,
-                        const std::optional<QString>& InitialDir = std::nullopt,
-                        const QString& WindowTitle = QStringLiteral("Save File"),
-                        const QString& FilterStr = DefaultFilter(),
-                        const std::optional<QString>& DefaultExt = std::nullopt);
+    QString GetSaveName(QWidget* parent, QString& fileName,
+                        const std::optional<QString>& initialDir = std::nullopt,
+                        const QString& windowTitle = QStringLiteral("Save File"),
+                        const QString& filters = DefaultFilter(),
+                        const std::optional<QString>& defaultExtension = std::nullopt);
 
     // The chosen file's full path. A typed name of a missing file is returned
     // once the user agrees to create it (nothing is created). On cancel the
-    // result is DefaultFileName without surrounding blanks and Filename is "".
-    QString GetOpenName(QWidget* hwnd, QString& Filename,
-                        const std::optional<QString>& DefaultDir = std::nullopt,
-                        const QString& WindowTitle = QStringLiteral("Load File"),
-                        const QString& Filters = DefaultFilter(),
-                        const QString& DefaultFileName = QString());
+    // result is defaultFileName without surrounding blanks and fileName is "".
+    QString GetOpenName(QWidget* parent, QString& fileName,
+                        const std::optional<QString>& defaultDir = std::nullopt,
+                        const QString& windowTitle = QStringLiteral("Load File"),
+                        const QString& filters = DefaultFilter(),
+                        const QString& defaultFileName = QString());
 
     // A colour as 0x00BBGGRR, or -1 when the user cancels. Starts at black
     // with the 16 custom colours read from settings ("Temp", "CustomColors",
