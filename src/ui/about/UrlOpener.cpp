@@ -13,8 +13,9 @@ void SystemOpener(const QString& target, QWidget* /*owner*/) {
     // QDesktopServices starts the registered program detached (xdg-open on
     // Linux), so the window keeps running; the result is deliberately dropped.
     const QUrl url(target, QUrl::TolerantMode);
-    if (url.isValid() && !url.isEmpty())
+    if (url.isValid() && !url.isEmpty()) {
         (void)QDesktopServices::openUrl(url);
+    }
 }
 
 UrlOpener& CurrentOpener() {

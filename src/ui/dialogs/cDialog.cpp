@@ -102,7 +102,8 @@ QString cDialog::DefaultFilter() {
 
 QString cDialog::GetSaveName(QWidget* parent, QString& fileName,
                              const std::optional<QString>& initialDir, const QString& windowTitle,
-                             const QString& filters, const std::optional<QString>& defaultExtension) {
+                             const QString& filters,
+                             const std::optional<QString>& defaultExtension) {
     FileDialog dlg(parent, FileDialog::Kind::Save, windowTitle);
     dlg.SetFilterList(filters);
     OfferDirectory(dlg, initialDir);
