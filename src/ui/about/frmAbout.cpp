@@ -166,7 +166,7 @@ void frmAbout::Form_Load() {
 }
 
 void frmAbout::ArrangeControls() {
-    // Scale the design to the font in use, so larger desktop fonts get a
+    // Scale the twips layout to the font in use, so larger desktop fonts get a
     // proportionally larger window instead of clipped text.
     const QFontMetricsF metrics(font());
     const qreal letters = metrics.horizontalAdvance(QStringLiteral(
@@ -176,7 +176,7 @@ void frmAbout::ArrangeControls() {
         std::max({1.0, metrics.height() / kDesignLineHeight, letters / kDesignLetterWidth});
     auto px = [scale](int twips) { return TwipsToPixels(twips, scale); };
 
-    // A label gets at least its design size and never less than its text.
+    // A label gets at least its twips size and never less than its text.
     auto place = [&](QLabel* label, int left, int top, int width, int height) {
         const QSize hint = label->sizeHint();
         label->setGeometry(left, top, std::max(width, hint.width()),

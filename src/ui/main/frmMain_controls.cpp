@@ -148,12 +148,12 @@ void frmMain::ArrangeBottomRow() {
     const int right = Px(30) + Px(5190);
     int x = right;
     QPushButton* buttons[] = {Command1, cmdDeSecure, cmdSecure};
-    const int designWidths[] = {Px(960), Px(960), Px(930)};
+    const int twipsWidths[] = {Px(960), Px(960), Px(930)};
     for (int i = 0; i < 3; ++i) {
         QPushButton* b = buttons[i];
         const int textWidth =
             b->fontMetrics().horizontalAdvance(b->text().remove(QLatin1Char('&')));
-        const int w = std::max(designWidths[i], textWidth + 12);
+        const int w = std::max(twipsWidths[i], textWidth + 12);
         x -= w;
         b->setGeometry(x, Px(2730), w, Px(405));
         x -= kGap;
