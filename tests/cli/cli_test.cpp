@@ -79,7 +79,7 @@ pid_t Spawn(std::vector<std::string> argv, const int (&fds)[3], const std::strin
 int Wait(pid_t pid) {
     int st = 0;
     waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st); // an exit is no death by signal
 }
 
 struct Result {
@@ -203,7 +203,7 @@ TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
         for (int i = 0; i < 3000 && dir.Count() == before; ++i, usleep(1000)) {
         }
         kill(pid, sig);
-        EXPECT_EQ(Wait(pid), 128 + sig);
+        EXPECT_EQ(Wait(pid), -sig);
         EXPECT_EQ(ReadFile("existing"), "old");
         EXPECT_EQ(dir.Count(), before); // no temporary file left
     }
