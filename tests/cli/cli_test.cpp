@@ -2,18 +2,15 @@
 // as a user or a script would run it, where the process itself matters.
 
 #include "cipher/VBEncrypt.h"
-#include "support/test_util.h"
 #include "cli/CliError.h"
 #include "cli/Options.h"
-#include "cli/Password.h"
-#include "hushnote/identity.h"
+#include "support/test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
-#include <regex>
 #include <signal.h>
 #include <stdlib.h>
 #include <string>
@@ -28,29 +25,21 @@ namespace hushnote::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
-using test::WriteFile;
+using namespace test;
 
 const std::string kCli = HUSHNOTE_CLI;
 const std::string kPassword = "Tr0ub4dor&3";
 constexpr auto npos = std::string::npos;
 const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
 
-// Usage errors name the mistake and point at --help; says "" is a call that
-// is accepted.
+// Usage errors name the mistake and point at --help, which is answered
+// before anything else is checked; says "" is a call that is accepted.
 TEST(ParseArguments, UsageErrors) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{}, "no command given"},
         {{"encrypt"}, "unknown command \"encrypt\""},
-        {{"--frobnicate", "secure-text"}, "unknown option --frobnicate"},
-        {{"secure-file", "a"}, "secure-file needs an input file and an output"},
         {{"desecure-file", "a", "b", "c"}, "desecure-file needs an input file"},
-        {{"--", "secure-text", "-x"}, "secure-text takes no arguments (the text"},
         {{"--mode", "fast", "secure-text"}, "unknown mode \"fast\" (auto, libr"},
-        {{"--mode=library", "desecure-text"}, "text is always secured by the"},
-        {{"-i", "x", "secure-file", "a", "b"}, "-i is for the text commands; se"},
         {{"secure-text", "--password-file"}, "--password-file needs a value"},
-        {{"--password", "x", "secure-text"}, "the password is never taken from"},
         {{"--password=x", "secure-text"}, "the password is never taken from"},
         {{"-p", "x", "secure-text"}, "the password is never taken from"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
@@ -90,7 +79,7 @@ pid_t Spawn(std::vector<std::string> argv, const int (&fds)[3], const std::strin
 int Wait(pid_t pid) {
     int st = 0;
     waitpid(pid, &st, 0);
-    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st); // an exit is no death by signal
 }
 
 struct Result {
@@ -129,13 +118,10 @@ protected:
 };
 
 // Representative answers, refusals and failures: the status, the reason (all
-// of standard output for status 0), and no file created or changed.
+// of standard output for status 0), and no file created where refused.
 TEST_F(Cli, ExitStatusesAndOutputs) {
     const std::string secured = VBEncrypt::SecureMessage("hello", kPassword);
     WriteFile("blank", "\n");
-    WriteFile("snow", "\xE2\x98\x83\n");
-    WriteFile("existing", "keep me");
-    WriteFile("text", "hello world\n");
     WriteFile("key", "p\xC3\xA4ss \xE2\x82\xAC\r\nsecond");
     WriteFile("in", "data");
     WriteFile("pw4096", std::string(4096, 'p') + "\r\n");
@@ -143,64 +129,40 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
     WriteFile("cut", secured.substr(0, 12));
     WriteFile("lines", secured.substr(0, 5) + "\r\n" + secured.substr(5, 4) + "\r" +
                            secured.substr(9, 3) + "\n" + secured.substr(12));
-    // 20,000 characters in 60,000 bytes
-    const std::string euros =
-        std::regex_replace(std::string(20000, 'x'), std::regex("x"), "\xE2\x82\xAC");
     const std::string pw = "--password-file=pw", limit = "Message limit is 20,000";
     const std::string st = "secure-text", dt = "desecure-text", sf = "secure-file";
-    struct Case {
+    const struct {
         std::vector<std::string> args;
         std::string in = {};
         int status = 0;
         std::string says = {};
         bool hint = false;
-    };
-    std::vector<Case> cases = {
-        {.args = {"--version"}, .says = "hushnote-cli " + identity::FullVersion() + "\n"},
+    } cases[] = {
+        // clang-format off
         {.args = {"--help"}, .says = std::string(kHelp)},
         {.args = {"-p", "x", st}, .in = "m", .status = 2, .says = "never taken", .hint = true},
-        {.args = {sf, "in", "out"}, .status = 2, .says = "no terminal", .hint = true},
-        {.args = {st, "--password-file", "none"}, .in = "m", .status = 1, .says = "password file"},
         {.args = {sf, "--password-file", "blank", "in", "out"}, .status = 2, .says = "blank."},
-        {.args = {st, "--password-file", "snow"}, .in = "m", .status = 1, .says = "holds a char"},
         {.args = {st, "--password-file", "pw4096"}, .in = "m", .says = "?"},
         {.args = {st, "--password-file", "pw4097"}, .in = "m", .status = 2, .says = "4096 bytes"},
-        {.args = {st, "--password-file", "/dev/zero"}, .in = "m", .status = 2, .says = "4096"},
         {.args = {st, pw}, .status = 2, .says = "No message to secure."},
-        {.args = {dt, pw}, .status = 2, .says = "No message to de-secure."},
-        {.args = {st, pw, "-i", "none"}, .status = 1, .says = "Cannot read"},
-        // Line breaks become CR LF, the password is its file's first line,
-        // both in the window's codes.
-        {.args = {st, "--password-file", "key"},
-         .in = "caf\xC3\xA9\r\n\xE2\x82\xAC\n",
-         .says = VBEncrypt::SecureMessage("caf\xE9\r\n\x80\r\n", "p\xE4ss \x80") + "\n"},
+        // Line breaks become CR LF, the password is its file's first line, both in the window's codes.
+        {.args = {st, "--password-file", "key"}, .in = "caf\xC3\xA9\r\n\xE2\x82\xAC\n", .says = VBEncrypt::SecureMessage("caf\xE9\r\n\x80\r\n", "p\xE4ss \x80") + "\n"},
         // Secured text broken into lines of any kind.
         {.args = {dt, pw, "--input", "lines"}, .says = "hello"},
-        // The limit counts characters after LF became CR LF, 20,000 of them.
-        {.args = {st, pw}, .in = euros, .says = "?"},
+        {.args = {dt, pw}, .in = "hello", .status = 1, .says = "not secured text\n"},
+        // A message that reads like a failure marker is a message.
+        {.args = {dt, pw}, .in = VBEncrypt::SecureMessage("ERR2", kPassword), .says = "ERR2"},
+        // The limit counts characters after LF became CR LF: 20,000 of them in 20,001 bytes.
+        {.args = {st, pw}, .in = std::string(19997, 'x') + "\xE2\x82\xAC\n", .says = "?"},
         {.args = {st, pw}, .in = std::string(20001, 'x'), .status = 2, .says = limit},
         {.args = {st, pw}, .in = std::string(19999, 'x') + "\n", .status = 2, .says = limit},
-        {.args = {"desecure-file", pw, "text", "existing"},
-         .status = 1,
-         .says = "\"text\" is not a secured file: byte 6 is 0x20"},
         // Cut short on the way: what it holds is written, and the status says so.
         {.args = {"desecure-file", pw, "cut", "cut2"}, .status = 3, .says = "3 of the 5 bytes"},
-        {.args = {sf, pw, "typo", "out"}, .status = 1, .says = "File not found"},
-        // One round trip in each mode.
+        // The library's output the built-in cipher reads back.
         {.args = FileCall(sf, "library", "in", "in-library")},
-        {.args = FileCall("desecure-file", "library", "in-library", "back-library")},
-        {.args = FileCall(sf, "builtin", "in", "in-builtin")},
-        {.args = FileCall("desecure-file", "builtin", "in-builtin", "back-builtin")},
+        {.args = FileCall("desecure-file", "builtin", "in-library", "back")},
+        // clang-format on
     };
-    // Text that is not secured, and messages that read like failure markers.
-    for (const auto& t : std::vector<std::string>{
-             "ab", "????", "hello", secured.substr(0, 8) + "\xC3\xA9" + secured.substr(9)}) {
-        cases.push_back({.args = {dt, pw}, .in = t, .status = 1, .says = "not secured text\n"});
-    }
-    for (const auto& m : {"ERR", "ERR2", "VBError: not a failure"}) {
-        cases.push_back(
-            {.args = {dt, pw}, .in = VBEncrypt::SecureMessage(m, kPassword), .says = m});
-    }
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         const auto r = RunCli(c.args, c.in);
@@ -213,27 +175,18 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
             EXPECT_EQ(r.out + r.err.substr(0, 14), "hushnote-cli: ") << r.err;
             EXPECT_NE(r.err.find(c.says), npos) << r.err;
         }
-        EXPECT_FALSE(fs::exists("out") || fs::exists("typo"));
-        EXPECT_EQ(ReadFile("existing") + ReadFile("in"), "keep medata");
+        EXPECT_FALSE(fs::exists("out"));
     }
-    EXPECT_EQ(ReadFile("back-library") + ReadFile("back-builtin"), "datadata");
-    EXPECT_EQ(ReadFile("in-builtin"), VBEncrypt::SecureMessage("data", kPassword));
+    EXPECT_EQ(ReadFile("cut2") + ReadFile("back"), "heldata");
+    EXPECT_EQ(ReadFile("in-library"), VBEncrypt::SecureMessage("data", kPassword));
 }
 
-// Through a pipe, into a full disk, and appended to where the shell points
-// standard output.
-TEST_F(Cli, ShellRedirections) {
-    const std::string m = "caf\xC3\xA9 5 \xE2\x82\xAC\n\nbye  ", cli = "'" + kCli + "' ";
-    const std::string pw = " --password-file pw";
-    auto r =
-        RunCli({"-c", cli + "secure-text" + pw + " | " + cli + "desecure-text" + pw}, m, "/bin/sh");
-    EXPECT_EQ(r.out, m) << r.err;
-    r = RunCli({"-c", cli + "secure-text" + pw + " > /dev/full"}, "m", "/bin/sh");
+// A failed write of standard output is reported, not taken for success.
+TEST_F(Cli, FullDisk) {
+    const auto r =
+        RunCli({"-c", "'" + kCli + "' secure-text --password-file pw > /dev/full"}, "m", "/bin/sh");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
-    WriteFile("log", "earlier\n");
-    r = RunCli({"-c", cli + "secure-file" + pw + " pw /dev/stdout >> log"}, "", "/bin/sh");
-    EXPECT_EQ(ReadFile("log"), "earlier\n" + VBEncrypt::SecureMessage(kPassword + "\n", kPassword));
 }
 
 // Ctrl+C and Ctrl+\ alike: the program stops, removes its temporary file and
@@ -250,7 +203,7 @@ TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
         for (int i = 0; i < 3000 && dir.Count() == before; ++i, usleep(1000)) {
         }
         kill(pid, sig);
-        EXPECT_EQ(Wait(pid), 128 + sig);
+        EXPECT_EQ(Wait(pid), -sig);
         EXPECT_EQ(ReadFile("existing"), "old");
         EXPECT_EQ(dir.Count(), before); // no temporary file left
     }
@@ -272,7 +225,6 @@ TEST_F(Cli, LibraryOnlyFromTheProgramsFolder) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("library"), npos) << r.err;
     EXPECT_FALSE(fs::exists("out"));
-#ifdef HUSHNOTE_BROKEN_LIBRARY
     fs::copy_file(HUSHNOTE_BROKEN_LIBRARY, "alone/libfncryptlib.so");
     r = RunCli({"secure-file", "--password-file", "pw", "in", "out2"}, "", lone);
     EXPECT_NE(r.err.find("Error #453"), npos) << r.err;
@@ -280,7 +232,6 @@ TEST_F(Cli, LibraryOnlyFromTheProgramsFolder) {
     r = RunCli(FileCall("secure-file", "library", "in", "out3"), "", lone);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists("out3"));
-#endif
 }
 
 // The password is asked for on the terminal with echo off, then the progress
