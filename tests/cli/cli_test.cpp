@@ -161,6 +161,8 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         // The library's output the built-in cipher reads back.
         {.args = FileCall(sf, "library", "in", "in-library")},
         {.args = FileCall("desecure-file", "builtin", "in-library", "back")},
+        // Written to the descriptor itself, not to a file put in its place.
+        {.args = {sf, pw, "in", "/dev/stdout"}, .says = VBEncrypt::SecureMessage("data", kPassword)},
         // clang-format on
     };
     for (const auto& c : cases) {
