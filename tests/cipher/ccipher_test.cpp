@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
 #include <unistd.h>
 
 namespace hushnote {
@@ -68,10 +69,8 @@ TEST(SecuredText, OutcomesAndMarkers) {
 }
 
 TEST(CodePage, EveryCodeRoundTripsAndOthersAreNamed) {
-    std::string all;
-    for (int c = 0; c < 256; ++c) {
-        all += static_cast<char>(c);
-    }
+    std::string all(256, '\0');
+    std::iota(all.begin(), all.end(), '\0');
     EXPECT_EQ(codepage::Utf16ToCodes(codepage::CodesToUtf16(all)), all);
     EXPECT_EQ(codepage::Utf8ToCodes(codepage::CodesToUtf8(all)), all);
     EXPECT_EQ(codepage::Utf8ToCodes("\u20AC \u2019 \u0178"), "\x80 \x92 \x9F");
@@ -123,7 +122,6 @@ TEST(CCipherMode, ByTheLibraryFound) {
         CCipher cipher(&events, c.folder);
         EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
         EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
-        EXPECT_EQ(cipher.DLLMode(), c.mode);
         ASSERT_EQ(events.errors.size(), c.error.empty() ? 0u : 2u);
         for (const auto& e : events.errors) {
             EXPECT_THAT(e, StartsWith(c.error));
@@ -144,26 +142,21 @@ TEST(CCipherStrings, EdgesReadAsTheBuiltInEngineReadsThem) {
     EXPECT_EQ(c.DeSecureString("WUH", "pw"), "ERR") << "the library decodes 3 characters to none";
 }
 
-// Without a usable library the string operations fail with what Initilize
-// met, instead of ciphering under the key the library held before.
-TEST(CCipherStrings, FailuresReachTheCaller) {
-    Events events;
-    CCipher c(&events);
-    const std::string s = c.SecureString("msg", "pw");
-    EXPECT_EQ(FailureOf([&] { c.SecureString("msg", ""); }).number, kErrInvalidArgument);
-    EXPECT_EQ(FailureOf([&] { c.DeSecureString(s, ""); }).number, kErrInvalidArgument);
-    EXPECT_EQ(events.errors.size(), 2u);
-    const TempDir empty;
-    CCipher none(nullptr, empty.path());
-    EXPECT_EQ(FailureOf([&] { none.SecureString("msg", "pw"); }).number, kErrLibraryLoad);
-    EXPECT_EQ(FailureOf([&] { none.DeSecureString(s, "pw"); }).number, kErrLibraryLoad);
-}
-
-// A library that returns short counts fails the command with a failure that
-// names the function: no text or file missing data, no quiet switch to the
-// built-in cipher half-way, and the library left cleared of the password.
+// A library that refuses the key or cannot be loaded fails the string
+// operations with what Initilize met, instead of ciphering under the key it
+// held before. One that returns short counts fails the command with a failure
+// that names the function: no text or file missing data, no quiet switch to
+// the built-in cipher half-way, and the library left cleared of the password.
 // The key tells the stand-in which count to cut.
-TEST(CCipherShortCounts, FailTheCommandAndWriteNothing) {
+TEST(CCipherLibraryFaults, ReachTheCallerAndNothingIsWritten) {
+    Events events;
+    CCipher good(&events);
+    EXPECT_EQ(FailureOf([&] { good.SecureString("msg", ""); }).number, kErrInvalidArgument);
+    EXPECT_EQ(FailureOf([&] { good.DeSecureString("???D????WUHb", ""); }).number,
+              kErrInvalidArgument);
+    EXPECT_EQ(events.errors.size(), 2u);
+    EXPECT_EQ(FailureOf([&] { CCipher(nullptr, "/").SecureString("msg", "pw"); }).number,
+              kErrLibraryLoad);
     TempDir dir;
     const std::string plain(5000, 'p'), secured = SecureMessage(plain, "pw");
     WriteFile(dir / "plain", plain);
