@@ -114,6 +114,7 @@ TEST(SecuredFileFaults, LeaveEverythingAsItWas) {
         int error;
         bool runs = true;
         Events* events = nullptr;
+        const char* says = "";
     };
     // clang-format off
     const Case cases[] = {
@@ -123,7 +124,7 @@ TEST(SecuredFileFaults, LeaveEverythingAsItWas) {
         {.in = dir / "in", .out = dir / "no" / "x", .error = kErrPathAccess},
         {.in = dir / "in", .out = dir / "in" / "out", .error = kErrPathAccess},
         {.in = dir.path(), .out = dir / "out", .error = kErrPathAccess},
-        {.in = dir / "big", .out = dir / "out", .error = kErrInvalidArgument},
+        {.in = dir / "big", .out = dir / "out", .error = kErrInvalidArgument, .says = "is 16,777,216 bytes long; a secured file holds at most 16,777,215 bytes."},
         {.in = dir / "in", .out = dir / "out", .error = kErrCancelled, .events = &stopper},
         {.in = dir / "in", .out = dir / "full", .error = kErrDiskFull, .runs = device},
         {.in = dir / "in", .out = dir / "small" / "out", .error = kErrDiskFull, .runs = small},
@@ -134,7 +135,10 @@ TEST(SecuredFileFaults, LeaveEverythingAsItWas) {
             SCOPED_TRACE(c.out.string() + " mode " + std::to_string(static_cast<int>(mode)));
             const std::string before = S_ISCHR(ModeOf(c.out)) ? "" : ReadFile(c.out);
             stopper.progress.clear();
-            EXPECT_EQ(c.runs ? Secure(mode, c.in, c.out, c.events).number : c.error, c.error);
+            const ErrorValue e =
+                c.runs ? Secure(mode, c.in, c.out, c.events) : ErrorValue{c.error, ""};
+            EXPECT_EQ(e.number, c.error);
+            EXPECT_THAT(e.description, HasSubstr(c.says));
             EXPECT_EQ(ReadFile(dir / "in"), data);
             EXPECT_EQ(S_ISCHR(ModeOf(c.out)) ? "" : ReadFile(c.out), before);
             EXPECT_EQ(TemporaryIn(dir.path()), fs::path());

@@ -204,14 +204,13 @@ TEST(FncryptlibApi, BadArgumentsAndTheStreamThroughCipherByte) {
     }
     EXPECT_EQ(DecodeText(in, 3, out) + EncodeText(in, 5, nullptr) + DecodeText(nullptr, 8, out), 0);
 
-    const std::string key = "stream";
-    ASSERT_EQ(InitCipher(U8(key), 6, 0), 0);
+    ASSERT_EQ(InitCipher(U8("stream"), 6, 0), 0);
     Bytes got(30, 'q');
     got[0] = CipherByte('q');
-    EXPECT_EQ(InitCipher(U8(key), 0, 0), -1);
+    EXPECT_EQ(InitCipher(U8("stream"), 0, 0), -1);
     ASSERT_EQ(CipherBuffer(got.data() + 1, 28, got.data() + 1), 28);
     got[29] = CipherByte('q');
-    EXPECT_EQ(Text(got, 0, 30), VBEncrypt::CipherString(std::string(30, 'q'), key));
+    EXPECT_EQ(Text(got, 0, 30), VBEncrypt::CipherString(std::string(30, 'q'), "stream"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "cipher/CCipher.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -17,9 +18,7 @@ namespace hushnote::test {
 
 inline std::string RandomBytes(std::mt19937& rng, std::size_t n) {
     std::string s(n, '\0');
-    for (auto& c : s) {
-        c = static_cast<char>(rng());
-    }
+    std::generate(s.begin(), s.end(), [&] { return static_cast<char>(rng()); });
     return s;
 }
 
