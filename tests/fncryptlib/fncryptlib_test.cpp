@@ -166,7 +166,8 @@ TEST_P(EngineTest, CodecKnownAnswers) {
 // Every length through the vector loops (12 to 32 bytes at a time) and their
 // tails: every byte value, and text as a user might paste it ('0', spaces,
 // line breaks, high codes anywhere but first in a group), then with a first
-// character of 127 or more in the last group, which empties the decoding.
+// character of 127 or more in one group (each lane in turn), which empties
+// the decoding.
 TEST_P(EngineTest, CodecEqualsBuiltInAtEveryLength) {
     std::string data, text;
     for (unsigned k = 0; k < 300; ++k) {
@@ -180,7 +181,7 @@ TEST_P(EngineTest, CodecEqualsBuiltInAtEveryLength) {
         std::string pasted = text.substr(0, n);
         ASSERT_EQ(Decode(pasted), n < 4 ? "" : VBEncrypt::DecodePrintable(pasted)) << n;
         if (n >= 4) {
-            pasted[n / 4 * 4 - 4] = static_cast<char>(127 + n % 129);
+            pasted[n % (n / 4) * 4] = static_cast<char>(127 + n % 129);
             ASSERT_EQ(Decode(pasted), "") << n;
         }
     }
