@@ -5,6 +5,7 @@
 #include "cipher/VBEncrypt.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -12,25 +13,22 @@
 
 namespace {
 
-std::filesystem::path WorkDir() {
-    static const std::filesystem::path dir = [] {
-        auto d = std::filesystem::temp_directory_path() /
-                 ("hushnote-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(d);
-        return d;
-    }();
-    return dir;
-}
+namespace fs = std::filesystem;
 
-std::string Run(hushnote::CipherMode mode, const std::filesystem::path& in, const char* outName) {
+const fs::path kDir = [] {
+    const auto d = fs::temp_directory_path() / ("hushnote-fuzz-" + std::to_string(::getpid()));
+    fs::create_directories(d);
+    return d;
+}();
+
+std::string Run(hushnote::CipherMode mode, const fs::path& in, const fs::path& out) {
     hushnote::CCipher c;
     c.SetDLLMode(mode);
-    const auto out = WorkDir() / outName;
-    std::filesystem::remove(out);
+    fs::remove(out);
     try {
         if (c.DeSecureFile(in, out, "fuzz password").outcome ==
             hushnote::DeSecureOutcome::NotSecured) {
-            if (std::filesystem::exists(out)) {
+            if (fs::exists(out)) {
                 std::abort(); // what is not a secured file writes nothing
             }
             return "<not secured>";
@@ -45,21 +43,15 @@ std::string Run(hushnote::CipherMode mode, const std::filesystem::path& in, cons
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto in = WorkDir() / "input";
-    {
-        std::ofstream(in, std::ios::binary)
-            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
-    const std::string written = Run(hushnote::CipherMode::Library, in, "lib");
-    if (written != Run(hushnote::CipherMode::NotLoaded, in, "vb")) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    std::ofstream(kDir / "input", std::ios::binary) << bytes;
+    const std::string written = Run(hushnote::CipherMode::Library, kDir / "input", kDir / "lib");
+    if (written != Run(hushnote::CipherMode::NotLoaded, kDir / "input", kDir / "vb")) {
         std::abort();
     }
     std::string text;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (data[i] != '\r' && data[i] != '\n') {
-            text += static_cast<char>(data[i]);
-        }
-    }
+    std::remove_copy_if(bytes.begin(), bytes.end(), std::back_inserter(text),
+                        [](char c) { return c == '\r' || c == '\n'; });
     // With a body to read, a file reads exactly as the same secured text.
     if (written[0] != '<' && text.size() > hushnote::VBEncrypt::kHeaderChars &&
         written != hushnote::VBEncrypt::DeSecureMessage(text, "fuzz password")) {

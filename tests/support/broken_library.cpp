@@ -36,10 +36,7 @@ EXPORT std::int32_t InitCipher(const std::uint8_t* key, std::int32_t length, std
 
 // What it writes does not matter: only the counts are wrong.
 EXPORT std::int32_t CipherBuffer(const std::uint8_t* input, std::int32_t n, std::uint8_t* out) {
-    if (n < 1) {
-        return 0;
-    }
-    std::memmove(out, input, static_cast<std::size_t>(n));
+    std::memmove(out, input, static_cast<std::size_t>(n < 1 ? 0 : n));
     return Count("CipherBuffer", n);
 }
 

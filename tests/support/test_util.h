@@ -3,36 +3,22 @@
 #include "cipher/CCipher.h"
 #include "common/error.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace hushnote::test {
 
-// Bytes from hex text, spaces ignored: "b2 39 63" -> three codes.
-inline std::string FromHex(std::string_view hex) {
-    std::string out;
-    for (std::size_t k = 0; k + 1 < hex.size(); k += hex[k] == ' ' ? 1 : 2) {
-        if (hex[k] != ' ') {
-            out += static_cast<char>(std::stoi(std::string(hex.substr(k, 2)), nullptr, 16));
-        }
-    }
-    return out;
-}
-
 inline std::string RandomBytes(std::mt19937& rng, std::size_t n) {
     std::string s(n, '\0');
-    for (auto& c : s) {
-        c = static_cast<char>(rng());
-    }
+    std::generate(s.begin(), s.end(), [&] { return static_cast<char>(rng()); });
     return s;
 }
 
@@ -44,9 +30,6 @@ inline ErrorValue FailureOf(const std::function<void()>& f) {
         return e.error();
     }
     return {};
-}
-inline int FailureNumber(const std::function<void()>& f) {
-    return FailureOf(f).number;
 }
 
 // A fresh folder under the system's temporary folder, removed at the end.
@@ -101,14 +84,5 @@ public:
     std::function<void()> atFirstReport;
     int stopAfter = -1;
 };
-
-// A cipher object whose file operations run on the library or the built-in
-// cipher, whatever the library would say.
-inline std::unique_ptr<CCipher> MakeCipher(CipherMode mode, CipherEvents* events = nullptr) {
-    auto c = std::make_unique<CCipher>(events);
-    c->SetDLLMode(mode);
-    return c;
-}
-inline constexpr CipherMode kBothModes[] = {CipherMode::Library, CipherMode::NotLoaded};
 
 } // namespace hushnote::test
