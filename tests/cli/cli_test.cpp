@@ -2,11 +2,13 @@
 // as a user or a script would run it, where the process itself matters.
 
 #include "cipher/VBEncrypt.h"
-#include "support/test_util.h"
 #include "cli/CliError.h"
+#include "cli/CliText.h"
 #include "cli/Options.h"
 #include "cli/Password.h"
+#include "common/codepage.h"
 #include "hushnote/identity.h"
+#include "support/test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +140,10 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
     WriteFile("text", "hello world\n");
     WriteFile("key", "p\xC3\xA4ss \xE2\x82\xAC\r\nsecond");
     WriteFile("in", "data");
+    WriteFile("wrong", "Tr0ub4dor&4\n");
+    const std::string meet = VBEncrypt::SecureMessage("Meet me at the station at noon.", kPassword);
+    const std::string noise =
+        codepage::CodesToUtf8(ToLf(VBEncrypt::DeSecureMessage(meet, "Tr0ub4dor&4")));
     WriteFile("pw4096", std::string(4096, 'p') + "\r\n");
     WriteFile("pw4097", std::string(4097, 'p'));
     WriteFile("cut", secured.substr(0, 12));
@@ -154,6 +160,7 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         int status = 0;
         std::string says = {};
         bool hint = false;
+        std::string warns = {}; // all of standard error for status 0
     };
     std::vector<Case> cases = {
         {.args = {"--version"}, .says = "hushnote-cli " + identity::FullVersion() + "\n"},
@@ -176,6 +183,11 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
          .says = VBEncrypt::SecureMessage("caf\xE9\r\n\x80\r\n", "p\xE4ss \x80") + "\n"},
         // Secured text broken into lines of any kind.
         {.args = {dt, pw, "--input", "lines"}, .says = "hello"},
+        // A wrong password: the noise is printed all the same, with a warning.
+        {.args = {dt, "--password-file", "wrong"},
+         .in = meet,
+         .says = noise,
+         .warns = "hushnote-cli: the result does not look like text: was the password right?\n"},
         // The limit counts characters after LF became CR LF, 20,000 of them.
         {.args = {st, pw}, .in = euros, .says = "?"},
         {.args = {st, pw}, .in = std::string(20001, 'x'), .status = 2, .says = limit},
@@ -208,7 +220,7 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         EXPECT_EQ(r.err.find("try 'hushnote-cli --help'") != npos, c.hint) << r.err;
         if (c.status == 0) {
             EXPECT_TRUE(c.says == "?" ? r.out.size() > 8 : r.out == c.says) << r.out;
-            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.err, c.warns);
         } else {
             EXPECT_EQ(r.out + r.err.substr(0, 14), "hushnote-cli: ") << r.err;
             EXPECT_NE(r.err.find(c.says), npos) << r.err;
