@@ -101,14 +101,20 @@ std::vector<std::vector<std::string>> WordLists() {
 }
 
 // Random words of one random language, separated by spaces and now and then
-// by a line break: at least minLength codes, and 1 to 12 words.
+// by a line break.
 class Messages {
 public:
     explicit Messages(std::vector<std::vector<std::string>> lists) : lists_(std::move(lists)) {}
 
-    std::string Next(std::size_t minLength) {
+    // 1 to 12 words.
+    std::string Next() { return Words(1 + Pick(12), 0); }
+    // Just enough words for minLength codes: noise is hardest to tell apart
+    // when it is short.
+    std::string AtLeast(std::size_t minLength) { return Words(1, minLength); }
+
+private:
+    std::string Words(std::size_t count, std::size_t minLength) {
         const auto& words = lists_[Pick(lists_.size())];
-        const std::size_t count = 1 + Pick(12);
         std::string m;
         for (std::size_t i = 0; i < count || m.size() < minLength; ++i) {
             if (!m.empty()) {
@@ -118,9 +124,6 @@ public:
         }
         return m;
     }
-    std::string Password() { return Next(0); }
-
-private:
     std::size_t Pick(std::size_t n) {
         return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_);
     }
@@ -142,14 +145,14 @@ TEST(LooksLikeText, RatesOnMessagesOfRealWords) {
     int falseAlarms = 0;
     int hits = 0;
     for (int i = 0; i < kSample; ++i) {
-        const std::string m = messages.Next(0);
+        const std::string m = messages.Next();
         if (!LooksLikeText(m)) {
             ++falseAlarms;
             ADD_FAILURE() << "taken for noise: " << codepage::CodesToUtf8(m);
         }
         // One character more than the password it was secured with.
-        const std::string password = messages.Password();
-        const std::string secured = VBEncrypt::SecureMessage(messages.Next(20), password);
+        const std::string password = messages.Next();
+        const std::string secured = VBEncrypt::SecureMessage(messages.AtLeast(20), password);
         const std::string wrong = VBEncrypt::DeSecureMessage(secured, password + "!");
         hits += LooksLikeText(wrong) ? 0 : 1;
     }
