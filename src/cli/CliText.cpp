@@ -1,5 +1,6 @@
 #include "cli/CliText.h"
 
+#include "cipher/Plausibility.h"
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 
@@ -54,6 +55,7 @@ DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
     switch (plain.outcome) {
     case VBEncrypt::TextOutcome::Message:
         result.message = Secret(codepage::CodesToUtf8(ToLf(message.value())));
+        result.looksLikeText = plausibility::LooksLikeText(message.value());
         result.ok = true;
         break;
     case VBEncrypt::TextOutcome::Failed:

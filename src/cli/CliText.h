@@ -32,6 +32,8 @@ struct DeSecuredText {
     bool ok = false;
     Secret message;    // UTF-8 with LF line breaks, when ok
     std::string error; // what to tell the user, when not ok
+    // False when the message reads as the noise a wrong password gives.
+    bool looksLikeText = true;
 };
 
 // The De-Secure button's work for the terminal: malformed text is an error

@@ -185,6 +185,10 @@ ExitStatus RunDeSecureText(const Options& o) {
         return ExitStatus::Failed;
     }
     WriteOut(result.message.value());
+    if (!result.looksLikeText) {
+        // Only a warning: the format cannot tell, and the message is out.
+        PrintError("the result does not look like text: was the password right?");
+    }
     return ExitStatus::Success;
 }
 

@@ -3,7 +3,9 @@
 
 #include "cipher/VBEncrypt.h"
 #include "cli/CliError.h"
+#include "cli/CliText.h"
 #include "cli/Options.h"
+#include "common/codepage.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +129,10 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
     WriteFile("pw4096", std::string(4096, 'p') + "\r\n");
     WriteFile("pw4097", std::string(4097, 'p'));
     WriteFile("cut", secured.substr(0, 12));
+    WriteFile("wrong", "Tr0ub4dor&4\n");
+    const std::string meet = VBEncrypt::SecureMessage("Meet me at the station at noon.", kPassword);
+    const std::string noise =
+        codepage::CodesToUtf8(ToLf(VBEncrypt::DeSecureMessage(meet, "Tr0ub4dor&4")));
     WriteFile("lines", secured.substr(0, 5) + "\r\n" + secured.substr(5, 4) + "\r" +
                            secured.substr(9, 3) + "\n" + secured.substr(12));
     const std::string pw = "--password-file=pw", limit = "Message limit is 20,000";
@@ -137,6 +143,7 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         int status = 0;
         std::string says = {};
         bool hint = false;
+        std::string warns = {}; // all of standard error for status 0
     } cases[] = {
         // clang-format off
         {.args = {"--help"}, .says = std::string(kHelp)},
@@ -145,6 +152,8 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = {st, "--password-file", "pw4096"}, .in = "m", .says = "?"},
         {.args = {st, "--password-file", "pw4097"}, .in = "m", .status = 2, .says = "4096 bytes"},
         {.args = {st, pw}, .status = 2, .says = "No message to secure."},
+        // A wrong password: the noise is printed all the same, with a warning.
+        {.args = {dt, "--password-file", "wrong"}, .in = meet, .says = noise, .warns = "hushnote-cli: the result does not look like text: was the password right?\n"},
         // Line breaks become CR LF, the password is its file's first line, both in the window's codes.
         {.args = {st, "--password-file", "key"}, .in = "caf\xC3\xA9\r\n\xE2\x82\xAC\n", .says = VBEncrypt::SecureMessage("caf\xE9\r\n\x80\r\n", "p\xE4ss \x80") + "\n"},
         // Secured text broken into lines of any kind.
@@ -172,7 +181,7 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         EXPECT_EQ(r.err.find("try 'hushnote-cli --help'") != npos, c.hint) << r.err;
         if (c.status == 0) {
             EXPECT_TRUE(c.says == "?" ? r.out.size() > 8 : r.out == c.says) << r.out;
-            EXPECT_EQ(r.err, "");
+            EXPECT_EQ(r.err, c.warns);
         } else {
             EXPECT_EQ(r.out + r.err.substr(0, 14), "hushnote-cli: ") << r.err;
             EXPECT_NE(r.err.find(c.says), npos) << r.err;

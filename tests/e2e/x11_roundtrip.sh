@@ -2,7 +2,9 @@
 # End to end on a real X server: types a message and a password into the real
 # hushnote with real key events, secures it, copies it to the real clipboard,
 # compares it with hushnote-cli's secured text, then pastes it back,
-# de-secures it and checks the message. Stops by itself within a bounded time.
+# de-secures it and checks the message. A message in clear must reach the
+# clipboard marked secret for clipboard managers, secured text unmarked.
+# Stops by itself within a bounded time.
 #
 # usage: x11_roundtrip.sh BIN_DIR [OUTPUT_DIR]
 set -euo pipefail
@@ -76,6 +78,10 @@ want=$(printf '%s\n%s\n%s' "$line1" "$line2" "$line3")
 expected=$(printf '%s' "$want" | timeout 10 "$bin/hushnote-cli" secure-text --password-file "$work/pw")
 
 clipboard() { timeout 10 xclip -o -selection clipboard 2>/dev/null || true; }
+marked_secret() {
+  timeout 10 xclip -o -selection clipboard -t TARGETS 2>/dev/null | grep -x x-kde-passwordManagerHint >/dev/null &&
+    [ "$(timeout 10 xclip -o -selection clipboard -t x-kde-passwordManagerHint)" = secret ]
+}
 
 # xdotool types characters outside the keyboard map by re-mapping a spare key
 # for each one, which a busy machine can race; such an attempt is started
@@ -94,6 +100,7 @@ for attempt in 1 2 3; do
     echo "e2e: attempt $attempt: the keys typed '$typed'; typing again"
     continue
   fi
+  marked_secret || fail "the typed message was copied without the secret mark"
   key alt+p
   key ctrl+a; key BackSpace
   type_text "$password"
@@ -108,6 +115,8 @@ for attempt in 1 2 3; do
 done
 [ -n "$secured" ] || fail "the window's secured text never matched hushnote-cli's"
 echo "e2e: the window's secured text equals hushnote-cli's (${#secured} characters)"
+if marked_secret; then fail "secured text was copied with the secret mark"; fi
+echo "e2e: the message in clear was copied marked secret, the secured text unmarked"
 
 # Paste it back from another program into an emptied box, de-secure, read the box.
 message=""
@@ -129,4 +138,5 @@ for attempt in 1 2 3; do
 done
 [ "$message" = "$want" ] || fail "de-secured to '$message'"
 echo "e2e: pasted back and de-secured to the typed message"
-echo "e2e: 2 passed, 0 failed"
+marked_secret || fail "the de-secured message was copied without the secret mark"
+echo "e2e: 3 passed, 0 failed"

@@ -1,6 +1,7 @@
 #include "ui/main/frmMain.h"
 
 #include "cipher/DroppedText.h"
+#include "cipher/Plausibility.h"
 #include "cipher/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
@@ -18,8 +19,10 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <new>
 
 namespace hushnote {
@@ -221,13 +224,28 @@ void frmMain::cmdDeSecure_Click() {
     }
     txtPassword->clear();
     SetMessageText(FromCodes(result.value()));
-    status_->Set(QString());
+    // The format has no password check, so a wrong password is only
+    // guessed at; the markers ERR, ERR2 and VBError read as text.
+    status_->Set(plausibility::LooksLikeText(result.value())
+                     ? QString()
+                     : QStringLiteral(" Wrong password? Ctrl+Z undoes."));
     txtMsg->setFocus();
 }
 
 void frmMain::Command1_Click() {
     // The clipboard gets the platform's own line breaks.
-    QGuiApplication::clipboard()->setText(txtMsg->toPlainText());
+    const QString text = txtMsg->toPlainText();
+    auto* data = new QMimeData;
+    data->setText(text);
+    // Secured text is meant to travel, and is all ASCII. Anything else is a
+    // message in clear, which clipboard managers honouring this mark keep out
+    // of their history.
+    const bool secured = std::ranges::all_of(text, [](QChar c) { return c.unicode() < 0x80; }) &&
+                         plausibility::IsSecuredText(text.toLatin1().toStdString());
+    if (!secured) {
+        data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    }
+    QGuiApplication::clipboard()->setMimeData(data);
     MessageBox::Show(this, QStringLiteral("Text copied to clipboard."));
 }
 
