@@ -53,12 +53,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Centred on its screen when first shown.
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // The controls, drawn in twips, and the menus (frmMain_controls.cpp).
     void CreateControls();
     void CreateMenus();
-    void ArrangeBottomRow();
+    // Places the controls for the current font and screen; runs again when
+    // either changes.
+    void ArrangeControls();
     void SetMode(CipherMode mode);
 
     // The start, the text commands, the menus and the drop (frmMain.cpp).
