@@ -61,6 +61,8 @@ deb_name=$(basename "${debs[0]}")
 version=$(dpkg-deb -f "${debs[0]}" Version)
 say "built $deb_name"
 dpkg-deb -f "${debs[0]}" Depends | sed 's/^/package: Depends: /'
+[[ "$(dpkg-deb -f "${debs[0]}" Recommends)" == *qt6-gtk-platformtheme* ]] ||
+  fail "the package does not recommend the desktop's file dialogs"
 
 # Every file and link the package holds, as absolute paths.
 dpkg-deb -c "${debs[0]}" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\.||' >"$work/files"
@@ -103,7 +105,8 @@ fi
 # ---- Install ---------------------------------------------------------------
 say "installing $deb_name"
 installed=1
-(cd "$build" && apt_get install -y -qq "./$deb_name")
+# Without the recommended platform themes, which would pull in a desktop.
+(cd "$build" && apt_get install -y -qq --no-install-recommends "./$deb_name")
 # Read whole before matching: under pipefail an early-exiting grep -q can kill
 # its writer with SIGPIPE and fail a check that holds.
 [ "$(dpkg-query -W -f='${Status}' hushnote)" = "install ok installed" ] ||

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -28,11 +27,6 @@ QPointer<frmAbout>& OpenWindow() {
     static QPointer<frmAbout> window;
     return window;
 }
-
-// The window was drawn for an 8-point sans-serif font whose line is 13 pixels
-// high and whose letters are about 6 pixels wide on average.
-constexpr qreal kDesignLineHeight = 13.0;
-constexpr qreal kDesignLetterWidth = 6.0;
 
 // One line, plain about what the cipher is good for.
 constexpr const char* kDisclaimer = "Keeps text from casual eyes only; not for real secrets.";
@@ -88,6 +82,9 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
     CreateControls();
     Form_Load();
     ArrangeControls();
+    // Centred on the screen the user is working on.
+    const QWidget* active = QApplication::activeWindow();
+    CentreOnScreen(*this, active != nullptr ? active->screen() : QGuiApplication::primaryScreen());
 }
 
 frmAbout::~frmAbout() = default;
@@ -128,9 +125,6 @@ void frmAbout::CreateControls() {
         palette.setColor(QPalette::WindowText, Qt::black);
         label->setPalette(palette);
     }
-    QFont titleFont = font();
-    titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
 
     // The links and their targets.
     lblFennick->setProperty("Tag", QString::fromUtf8(about_links::kWebsiteUrl));
@@ -155,7 +149,6 @@ void frmAbout::CreateControls() {
 void frmAbout::Form_Load() {
     const QIcon icon = ProgramIcon(this);
     setWindowIcon(icon);
-    picIcon->setPixmap(icon.pixmap(32, 32));
     setWindowTitle(QStringLiteral("About ") + QString::fromUtf8(identity::kTitle));
     lblTitle->setText(QStringLiteral("%1 v%2").arg(
         QString::fromUtf8(identity::kTitle), QString::fromStdString(identity::FullVersion())));
@@ -166,15 +159,21 @@ void frmAbout::Form_Load() {
 }
 
 void frmAbout::ArrangeControls() {
+    if (cmdOK == nullptr) {
+        return; // still being built
+    }
     // Scale the twips layout to the font in use, so larger desktop fonts get a
     // proportionally larger window instead of clipped text.
-    const QFontMetricsF metrics(font());
-    const qreal letters = metrics.horizontalAdvance(QStringLiteral(
-                              "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ")) /
-                          52.0;
-    const qreal scale =
-        std::max({1.0, metrics.height() / kDesignLineHeight, letters / kDesignLetterWidth});
+    const double scale = FontScale(*this);
     auto px = [scale](int twips) { return TwipsToPixels(twips, scale); };
+
+    QFont titleFont = font();
+    titleFont.setBold(true);
+    lblTitle->setFont(titleFont);
+    // Drawn for the screen's pixel density, so the icon stays sharp.
+    const int iconSide = px(480);
+    picIcon->setPixmap(
+        windowIcon().pixmap(QSize(iconSide, iconSide), picIcon->devicePixelRatioF()));
 
     // A label gets at least its twips size and never less than its text.
     auto place = [&](QLabel* label, int left, int top, int width, int height) {
@@ -183,7 +182,7 @@ void frmAbout::ArrangeControls() {
                            std::max(height, hint.height()));
     };
 
-    picIcon->setGeometry(px(240), px(240), 32, 32);
+    picIcon->setGeometry(px(240), px(240), iconSide, iconSide);
     place(lblTitle, px(1050), px(240), px(2805), px(240));
     place(lblCopyright, px(1050), px(525), 0, px(195));
 
@@ -219,10 +218,21 @@ void frmAbout::ArrangeControls() {
         bottom = std::max(bottom, child->geometry().bottom() + 1 + px(120));
     }
     setFixedSize(right, bottom);
+}
 
-    // Centred on the screen the user is working on.
-    const QWidget* active = QApplication::activeWindow();
-    CentreOnScreen(*this, active != nullptr ? active->screen() : QGuiApplication::primaryScreen());
+bool frmAbout::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::ApplicationFontChange:
+    // Also sent when the device pixel ratio changes on the same screen.
+    case QEvent::ScreenChangeInternal:
+        ArrangeControls();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void frmAbout::Form_MouseMove() {

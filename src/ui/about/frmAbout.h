@@ -37,11 +37,14 @@ public:
     QPushButton* cmdOK = nullptr;
 
 protected:
+    // Arranges the window again when the font or the screen changes.
+    bool event(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
+    // Places the controls for the current font and screen.
     void ArrangeControls();
 
     void Form_Load();

@@ -9,13 +9,14 @@ namespace hushnote {
 
 FileDialog::FileDialog(QWidget* parent, Kind kind, const QString& title)
     : QFileDialog(parent, title), kind_(kind) {
-    // The checks below live in accept(), which only Qt's own dialog calls.
-    setOption(QFileDialog::DontUseNativeDialog, true);
+    // No DontUseNativeDialog: Qt shows the platform theme's dialog when there
+    // is one and falls back to its own otherwise. The checks cannot live in
+    // accept(), which a desktop dialog calls only after it has closed.
     setOption(QFileDialog::HideNameFilterDetails, true);
     setFileMode(QFileDialog::AnyFile);
     if (kind == Kind::Save) {
         setAcceptMode(QFileDialog::AcceptSave);
-        // Asked in accept() instead, through MessageBox.
+        // Asked in ConfirmSave instead, once, whichever dialog was shown.
         setOption(QFileDialog::DontConfirmOverwrite, true);
     } else {
         setAcceptMode(QFileDialog::AcceptOpen);
@@ -54,24 +55,18 @@ void FileDialog::SetFilterList(const QString& filters) {
 }
 
 void FileDialog::accept() {
+    // Taken before Qt's accept(), which in its widget dialog may enter a typed
+    // folder instead and stay open.
     const QStringList files = selectedFiles();
-    if (files.isEmpty() || files.first().isEmpty()) {
-        return;
-    }
-    const QString path = files.first();
-    if (QFileInfo(path).isDir()) {
-        // A folder is entered, as a double click would.
-        setDirectory(path);
-        return;
-    }
-    const bool ok = kind_ == Kind::Save ? AcceptSave(path) : AcceptOpen(path);
-    if (ok) {
-        chosen_ = path;
-        QFileDialog::accept();
-    }
+    chosen_ = files.isEmpty() ? QString() : files.first();
+    QFileDialog::accept();
 }
 
-bool FileDialog::AcceptSave(const QString& path) {
+bool FileDialog::ConfirmChoice() {
+    return kind_ == Kind::Save ? ConfirmSave(chosen_) : ConfirmOpen(chosen_);
+}
+
+bool FileDialog::ConfirmSave(const QString& path) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir()) {
@@ -80,7 +75,7 @@ bool FileDialog::AcceptSave(const QString& path) {
     }
     if (info.exists() || info.isSymLink()) {
         return MessageBox::Show(
-                   this,
+                   parentWidget(),
                    MessageBox::ShownPath(info.fileName()) +
                        QStringLiteral(" already exists.\r\nDo you want to replace it?"),
                    MessageBox::Icon::Warning, MessageBox::Buttons::YesNo,
@@ -90,14 +85,14 @@ bool FileDialog::AcceptSave(const QString& path) {
 }
 
 void FileDialog::ShowMissingFolder(const QString& path, const QString& folder) {
-    MessageBox::Show(this,
+    MessageBox::Show(parentWidget(),
                      MessageBox::ShownPath(path) + QStringLiteral("\r\nThe folder \"") +
                          MessageBox::ShownPath(QDir::toNativeSeparators(folder)) +
                          QStringLiteral("\" does not exist.\r\nCheck the name and try again."),
                      MessageBox::Icon::Warning, MessageBox::Buttons::Ok, windowTitle());
 }
 
-bool FileDialog::AcceptOpen(const QString& path) {
+bool FileDialog::ConfirmOpen(const QString& path) {
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink()) {
         return true;
@@ -106,7 +101,7 @@ bool FileDialog::AcceptOpen(const QString& path) {
         ShowMissingFolder(path, info.absolutePath());
         return false;
     }
-    return MessageBox::Show(this,
+    return MessageBox::Show(parentWidget(),
                             MessageBox::ShownPath(info.fileName()) +
                                 QStringLiteral("\r\nThis file does not exist.\r\nCreate the file?"),
                             MessageBox::Icon::Question, MessageBox::Buttons::YesNo,

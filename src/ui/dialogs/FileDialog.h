@@ -4,14 +4,17 @@
 
 namespace hushnote {
 
-// Qt's own file dialog with the checks the program's file commands rely on:
+// The desktop's own file dialog where its platform theme offers one (GTK, the
+// XDG portal, KDE), else Qt's widget dialog. Either way the checks the file
+// commands rely on run once the dialog has returned, through MessageBox (so
+// tests answer them through its seam), and a refused choice shows the dialog
+// again:
 //
-// - Save: a name in a folder that does not exist is refused (the dialog stays
-//   open); an existing file is replaced only after the user agrees.
+// - Save: a name in a folder that does not exist is refused; an existing file
+//   is replaced only after the user agrees.
 // - Open: a typed name of a missing file is returned once the user agrees to
-//   create it (nothing is created here); a link is returned as itself.
-//
-// The questions go through MessageBox, so tests answer them through its seam.
+//   create it (nothing is created here); a link is returned as itself. A
+//   desktop dialog returns existing files only, so it never asks.
 class FileDialog : public QFileDialog {
     Q_OBJECT
 public:
@@ -26,11 +29,15 @@ public:
     // The path the user confirmed, as the dialog typed it.
     QString ChosenPath() const { return chosen_; }
 
+    // After the dialog returned: false, once the user has been told or has
+    // declined, when the chosen path is not to be used.
+    bool ConfirmChoice();
+
     void accept() override;
 
 private:
-    bool AcceptOpen(const QString& path);
-    bool AcceptSave(const QString& path);
+    bool ConfirmOpen(const QString& path);
+    bool ConfirmSave(const QString& path);
     void ShowMissingFolder(const QString& path, const QString& folder);
 
     Kind kind_;

@@ -14,6 +14,11 @@ constexpr int TwipsToPixels(int twips, double scale = 1.0) {
     return static_cast<int>(twips * scale / kTwipsPerPixel + 0.5);
 }
 
+// How much larger than the 8-point font the windows were drawn for (13-pixel
+// lines, letters about 6 pixels wide) the widget's font is on its screen;
+// never below 1. Multiplying the twips by it keeps the drawn proportions.
+double FontScale(const QWidget& widget);
+
 // Moves the window, frame included, to the middle of the screen's free area;
 // a null screen leaves it where it is.
 void CentreOnScreen(QWidget& window, const QScreen* screen);

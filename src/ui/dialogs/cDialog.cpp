@@ -31,8 +31,9 @@ Seam& seam() {
     return s;
 }
 
-// Runs the dialog, or the queued answer in its place; true when confirmed.
-bool RunFileDialog(FileDialog& dlg) {
+// Shows the dialog, or runs the queued answer in its place; true when the
+// user confirmed a choice.
+bool ShowFileDialog(FileDialog& dlg) {
     Seam& s = seam();
     if (!s.redirected) {
         return dlg.exec() == QDialog::Accepted;
@@ -45,6 +46,21 @@ bool RunFileDialog(FileDialog& dlg) {
     dlg.setResult(QDialog::Rejected);
     answer(dlg);
     return dlg.result() == QDialog::Accepted && !dlg.ChosenPath().isEmpty();
+}
+
+// A desktop dialog has closed before its choice can be checked, so a refused
+// choice shows the dialog again, offering the same name.
+bool RunFileDialog(FileDialog& dlg) {
+    while (ShowFileDialog(dlg)) {
+        if (dlg.ConfirmChoice()) {
+            return true;
+        }
+        const QFileInfo refused(dlg.ChosenPath());
+        if (refused.absoluteDir().exists()) {
+            dlg.selectFile(refused.absoluteFilePath());
+        }
+    }
+    return false;
 }
 
 QString NamePart(const QString& path) {

@@ -59,8 +59,9 @@ public:
     using ColorAnswer = std::function<bool(QColorDialog&)>; // true = confirmed
     static void RedirectForTests(bool on);
     static void SetNextFileAnswer(FileAnswer answer);
-    // Types path into the next file dialog and presses its accept button; a
-    // dialog that stays open (a refused or declined name) counts as cancelled.
+    // Types path into the next file dialog and presses its accept button. A
+    // refused or declined name shows the dialog again, which takes the next
+    // queued answer (none: cancelled).
     static void AnswerNextWith(const QString& path);
     static void CancelNext();
     static void SetNextColorAnswer(ColorAnswer answer);

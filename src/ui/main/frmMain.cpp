@@ -99,27 +99,36 @@ void frmMain::SetDeSecureMsg() {
     SetMsg(QStringLiteral(" De-Securing Text..."));
 }
 
-QString frmMain::MessageText() const {
+QString frmMain::BoxText() const {
     // Raw text: toPlainText() would turn a no-break space into a space.
     QString text = txtMsg->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text;
 }
 
-void frmMain::SetMessageText(const QString& text) {
+QString frmMain::MessageText() const {
+    return BoxText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+}
+
+void frmMain::SetMessageText(const QString& text, Undo undo) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    // Through a cursor, not setPlainText: the box's undo history keeps the
-    // previous text, so Ctrl+Z brings it back.
-    QTextCursor c(txtMsg->document());
-    c.beginEditBlock();
-    c.select(QTextCursor::Document);
-    c.removeSelectedText();
-    c.insertText(shown);
-    c.endEditBlock();
+    if (undo == Undo::Forget) {
+        // A fresh document: no undo step, and the old text no longer sits in
+        // the document's buffer of removed pieces.
+        txtMsg->setPlainText(shown);
+    } else {
+        // Through a cursor: the box's undo history keeps the previous text, so
+        // Ctrl+Z brings it back.
+        QTextCursor c(txtMsg->document());
+        c.beginEditBlock();
+        c.select(QTextCursor::Document);
+        c.removeSelectedText();
+        c.insertText(shown);
+        c.endEditBlock();
+    }
     QTextCursor start(txtMsg->document());
     txtMsg->setTextCursor(start);
 }
@@ -188,7 +197,8 @@ void frmMain::cmdSecure_Click() {
     }
     txtPassword->clear();
     status_->Set(QString());
-    SetMessageText(FromCodes(secured));
+    // The plaintext must not come back with Ctrl+Z; the user de-secures instead.
+    SetMessageText(FromCodes(secured), Undo::Forget);
     txtMsg->setFocus();
 }
 
@@ -234,7 +244,7 @@ void frmMain::cmdDeSecure_Click() {
 
 void frmMain::Command1_Click() {
     // The clipboard gets the platform's own line breaks.
-    const QString text = txtMsg->toPlainText();
+    const QString text = BoxText();
     auto* data = new QMimeData;
     data->setText(text);
     // Secured text is meant to travel, and is all ASCII. Anything else is a

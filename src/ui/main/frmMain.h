@@ -38,9 +38,11 @@ public:
 
     // The message box's text with CR LF line breaks, and setting it from such
     // text (a CR or LF on its own also shows as a line break). Setting it is
-    // one step of the box's undo history.
+    // one step of the box's undo history, or empties that history (Forget),
+    // so that Ctrl+Z cannot bring back what the box held before.
+    enum class Undo { Keep, Forget };
     QString MessageText() const;
-    void SetMessageText(const QString& text);
+    void SetMessageText(const QString& text, Undo undo = Undo::Keep);
 
     // The status line's latest text, also when it is still waiting to be
     // painted.
@@ -51,12 +53,15 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // Centred on its screen when first shown.
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     // The controls, drawn in twips, and the menus (frmMain_controls.cpp).
     void CreateControls();
     void CreateMenus();
-    void ArrangeBottomRow();
+    // Places the controls for the current font and screen; runs again when
+    // either changes.
+    void ArrangeControls();
     void SetMode(CipherMode mode);
 
     // The start, the text commands, the menus and the drop (frmMain.cpp).
@@ -66,6 +71,8 @@ private:
     void cmdSecure_Click();
     void cmdDeSecure_Click();
     void Command1_Click();
+    // The message box's text exactly as it holds it, line breaks as LF.
+    QString BoxText() const;
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);

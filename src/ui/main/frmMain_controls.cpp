@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProxyStyle>
@@ -15,10 +16,6 @@
 
 namespace hushnote {
 namespace {
-
-constexpr int Px(int twips) {
-    return TwipsToPixels(twips);
-}
 
 // Every password character shows as "*", whatever the style's own choice.
 class StarPasswordStyle : public QProxyStyle {
@@ -40,21 +37,18 @@ public:
 void frmMain::CreateControls() {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
-    client->setFixedSize(Px(5220), Px(3510));
     setCentralWidget(client);
 
-    // Creation order of the drawing; the tab order is set below.
+    // Creation order of the drawing; the tab order is set below, the places
+    // in ArrangeControls.
     cmdDeSecure = new QPushButton(QStringLiteral("&De-Secure"), client);
     cmdDeSecure->setObjectName(QStringLiteral("cmdDeSecure"));
-    cmdDeSecure->setGeometry(Px(3210), Px(2730), Px(960), Px(405));
 
     Command1 = new QPushButton(QStringLiteral("&Copy Text"), client);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(Px(4230), Px(2730), Px(960), Px(405));
 
     txtPassword = new QLineEdit(client);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword->setGeometry(Px(60), Px(2850), Px(2100), Px(285));
     auto* starStyle = new StarPasswordStyle;
     starStyle->setParent(txtPassword);
     txtPassword->setStyle(starStyle);
@@ -66,11 +60,9 @@ void frmMain::CreateControls() {
 
     cmdSecure = new QPushButton(QStringLiteral("&Secure"), client);
     cmdSecure->setObjectName(QStringLiteral("cmdSecure"));
-    cmdSecure->setGeometry(Px(2220), Px(2730), Px(930), Px(405));
 
     txtMsg = new MsgTextBox(client);
     txtMsg->setObjectName(QStringLiteral("txtMsg"));
-    txtMsg->setGeometry(Px(30), Px(15), Px(5190), Px(2580));
     txtMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -86,7 +78,6 @@ void frmMain::CreateControls() {
 
     lblMode = new QLabel(client);
     lblMode->setObjectName(QStringLiteral("lblMode"));
-    lblMode->setGeometry(Px(4650), Px(3210), Px(570), Px(270));
     lblMode->setAlignment(Qt::AlignCenter);
     lblMode->setAutoFillBackground(true);
     QFont modeFont = lblMode->font();
@@ -98,14 +89,12 @@ void frmMain::CreateControls() {
 
     lblStatus = new QLabel(client);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setGeometry(Px(15), Px(3210), Px(4590), Px(270));
     lblStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     lblStatus->setTextFormat(Qt::PlainText);
     status_ = std::make_unique<StatusLine>(lblStatus);
 
     Label1 = new QLabel(QStringLiteral("&Password:"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(Px(105), Px(2625), Px(780), Px(195));
     Label1->setBuddy(txtPassword);
 
     for (QPushButton* b : {cmdSecure, cmdDeSecure, Command1}) {
@@ -113,7 +102,7 @@ void frmMain::CreateControls() {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
-    ArrangeBottomRow();
+    ArrangeControls();
 
     setTabOrder(txtMsg, txtPassword);
     setTabOrder(txtPassword, cmdSecure);
@@ -139,34 +128,61 @@ void frmMain::CreateControls() {
     txtMsg->setFocus();
 }
 
-void frmMain::ArrangeBottomRow() {
-    // The drawn sizes suit an 8-point font. With a larger desktop font the
-    // buttons and the caption grow to fit their text, the three buttons stay
-    // right-aligned under the message box, and the password box gives up the
-    // width they need.
-    constexpr int kGap = Px(60);
-    const int right = Px(30) + Px(5190);
-    int x = right;
-    QPushButton* buttons[] = {Command1, cmdDeSecure, cmdSecure};
-    const int twipsWidths[] = {Px(960), Px(960), Px(930)};
-    for (int i = 0; i < 3; ++i) {
-        QPushButton* b = buttons[i];
-        const int textWidth =
-            b->fontMetrics().horizontalAdvance(b->text().remove(QLatin1Char('&')));
-        const int w = std::max(twipsWidths[i], textWidth + 12);
-        x -= w;
-        b->setGeometry(x, Px(2730), w, Px(405));
-        x -= kGap;
+void frmMain::ArrangeControls() {
+    auto* client = centralWidget();
+    if (client == nullptr || Label1 == nullptr) {
+        return; // still being built
     }
-    const int boxLeft = Px(60);
-    const int boxHeight = std::max(Px(285), txtPassword->fontMetrics().height() + 4);
-    const int boxBottom = Px(2850) + Px(285);
+    // The drawing scaled to the font, so that a larger desktop font or a
+    // screen of another density keeps its proportions and its captions fit.
+    const double scale = FontScale(*this);
+    auto px = [scale](int twips) { return TwipsToPixels(twips, scale); };
+
+    // Widths reach from an edge, so rounding never pushes one past another.
+    const int width = px(5220);
+    client->setFixedSize(width, px(3510));
+    txtMsg->setGeometry(px(30), px(15), width - px(30), px(2580));
+
+    // Right-aligned under the message box, 60 twips apart.
+    int x = width - px(30);
+    const std::pair<QPushButton*, int> buttons[] = {
+        {Command1, px(960)}, {cmdDeSecure, px(960)}, {cmdSecure, px(930)}};
+    for (const auto& [button, buttonWidth] : buttons) {
+        x -= buttonWidth;
+        button->setGeometry(x, px(2730), buttonWidth, px(405));
+        x -= px(60);
+    }
+    const int boxLeft = px(60);
+    const int boxBottom = px(2850) + px(285);
+    const int boxHeight = std::max(px(285), txtPassword->sizeHint().height());
     txtPassword->setGeometry(boxLeft, boxBottom - boxHeight, x - boxLeft, boxHeight);
 
     const QSize caption = Label1->sizeHint();
-    const int captionHeight = std::max(Px(195), caption.height());
-    Label1->setGeometry(Px(105), std::min(Px(2625), boxBottom - boxHeight - captionHeight),
-                        std::max(Px(780), caption.width() + 2), captionHeight);
+    const int captionHeight = std::max(px(195), caption.height());
+    Label1->setGeometry(px(105), std::min(px(2625), boxBottom - boxHeight - captionHeight),
+                        std::max(px(780), caption.width()), captionHeight);
+
+    const int modeLeft = width - px(570);
+    lblMode->setGeometry(modeLeft, px(3210), px(570), px(270));
+    lblStatus->setGeometry(px(15), px(3210), modeLeft - px(45) - px(15), px(270));
+    if (layout() != nullptr) {
+        layout()->activate(); // the window takes the new size now, not later
+    }
+}
+
+bool frmMain::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::ApplicationFontChange:
+    // Also sent when the device pixel ratio changes on the same screen.
+    case QEvent::ScreenChangeInternal:
+        ArrangeControls();
+        break;
+    default:
+        break;
+    }
+    return handled;
 }
 
 void frmMain::CreateMenus() {

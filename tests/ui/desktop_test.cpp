@@ -1,0 +1,112 @@
+#include "ui/ui_test_util.h"
+
+#include "ui/about/frmAbout.h"
+
+namespace hushnote::test {
+namespace {
+
+using DesktopTest = WindowTest;
+
+// Every caption fits its control and every control stays inside its window.
+void ExpectNothingClipped(QWidget& window, int points) {
+    const QRect inside = window.rect();
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->isWindow() || qobject_cast<QMenu*>(w)) {
+            continue;
+        }
+        const std::string where =
+            w->objectName().toStdString() + " at " + std::to_string(points) + " pt";
+        EXPECT_TRUE(inside.contains(QRect(w->mapTo(&window, QPoint()), w->size()))) << where;
+        QString text;
+        QRect room;
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            QStyleOptionButton option;
+            option.initFrom(b);
+            text = b->text();
+            room = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
+        } else if (auto* l = qobject_cast<QLabel*>(w)) {
+            text = l->text();
+            room = l->contentsRect();
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_GE(e->height(), e->sizeHint().height()) << where;
+        }
+        if (!text.isEmpty()) {
+            const QFontMetrics metrics = w->fontMetrics();
+            EXPECT_LE(metrics.horizontalAdvance(text.remove('&')), room.width()) << where;
+            EXPECT_LE(metrics.height(), room.height()) << where;
+        }
+    }
+}
+
+// Both windows follow the application font while they are open, and are
+// built for it when opened afterwards.
+TEST_F(DesktopTest, NothingClippedAtLargerFonts) {
+    const QFont original = QApplication::font();
+    frmMain& main = Open();
+    ShowAboutWindow();
+    for (int points : {12, 16}) {
+        QFont font = original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        QApplication::processEvents(); // the font reaches the windows
+        ExpectNothingClipped(main, points);
+        ExpectNothingClipped(*CurrentAboutWindow(), points);
+    }
+    CurrentAboutWindow()->close();
+    QApplication::processEvents();
+    ShowAboutWindow();
+    ExpectNothingClipped(Open(), 16);
+    ExpectNothingClipped(*CurrentAboutWindow(), 16);
+    CurrentAboutWindow()->close();
+    QApplication::setFont(original);
+}
+
+// Copy Text copies the box as Secure reads it: a no-break space stays one.
+TEST_F(DesktopTest, CopyTextKeepsEveryCharacter) {
+    frmMain& w = Open();
+    w.SetMessageText(QStringLiteral("a\u00A0b\r\nc"));
+    Run("Command1");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00A0b\nc"));
+}
+
+// After Secure nothing brings the plaintext back into the box; after
+// De-Secure with a wrong password Ctrl+Z brings the secured text back.
+TEST_F(DesktopTest, SecureLeavesNoUndoDeSecureDoes) {
+    frmMain& w = Open();
+    auto* box = Find<QPlainTextEdit>("txtMsg");
+    w.SetMessageText(QStringLiteral("my secret"));
+    Password()->setText(kPassword);
+    Run("cmdSecure");
+    const QString secured = w.MessageText();
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.MessageText(), secured);
+    Password()->setText(QStringLiteral("wrong"));
+    Run("cmdDeSecure");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.MessageText(), secured);
+}
+
+// The desktop's own dialog is allowed; as it has closed before the replace
+// question, No shows it again with the same name, and the next answer counts.
+TEST_F(DesktopTest, DeclinedReplaceShowsTheDialogAgain) {
+    WriteFile(Path("old.txt"), "old");
+    QStringList offered;
+    cDialog::SetNextFileAnswer([&](FileDialog& dlg) {
+        EXPECT_FALSE(dlg.testOption(QFileDialog::DontUseNativeDialog));
+        dlg.selectFile(Path("old.txt"));
+        dlg.accept();
+    });
+    cDialog::SetNextFileAnswer([&](FileDialog& dlg) {
+        offered = dlg.selectedFiles();
+        dlg.selectFile(Path("new.txt"));
+        dlg.accept();
+    });
+    MessageBox::SetNextAnswer(Answer::kNo);
+    QString name;
+    EXPECT_EQ(cDialog().GetSaveName(nullptr, name, QString()), Path("new.txt"));
+    EXPECT_EQ(offered, QStringList{Path("old.txt")});
+    EXPECT_EQ(Boxes().size(), 1u);
+}
+
+} // namespace
+} // namespace hushnote::test
