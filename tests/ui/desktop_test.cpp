@@ -1,5 +1,6 @@
 #include "ui/ui_test_util.h"
 
+#include "cipher/VBEncrypt.h"
 #include "ui/about/frmAbout.h"
 
 namespace hushnote::test {
@@ -61,14 +62,6 @@ TEST_F(DesktopTest, NothingClippedAtLargerFonts) {
     QApplication::setFont(original);
 }
 
-// Copy Text copies the box as Secure reads it: a no-break space stays one.
-TEST_F(DesktopTest, CopyTextKeepsEveryCharacter) {
-    frmMain& w = Open();
-    w.SetMessageText(QStringLiteral("a\u00A0b\r\nc"));
-    Run("Command1");
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("a\u00A0b\nc"));
-}
-
 // After Secure nothing brings the plaintext back into the box; after
 // De-Secure with a wrong password Ctrl+Z brings the secured text back.
 TEST_F(DesktopTest, SecureLeavesNoUndoDeSecureDoes) {
@@ -84,6 +77,36 @@ TEST_F(DesktopTest, SecureLeavesNoUndoDeSecureDoes) {
     Run("cmdDeSecure");
     QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(w.MessageText(), secured);
+}
+
+// Copy Text copies the box exactly as Secure reads it, marked secret for
+// clipboard managers unless it is secured text.
+TEST_F(DesktopTest, CopyTextMarksAllButSecuredTextSecret) {
+    const QString secured = qt_codes::FromCodes(VBEncrypt::SecureMessage("secret", kPassword));
+    const struct {
+        QString text;
+        bool secret;
+    } cases[] = {
+        {QStringLiteral("Meet me at noon"), true},
+        // Exactly as Secure reads it: a no-break space stays one.
+        {QStringLiteral("Gr\u00FC\u00DFe\u00A0"), true},
+        {QString(), true},
+        {secured.left(secured.size() - 4), true},
+        {secured, false},
+        {secured.left(5) + '\n' + secured.mid(5), false},
+    };
+    Open();
+    for (const auto& c : cases) {
+        ResetSeams();
+        w_->SetMessageText(c.text);
+        Run("Command1");
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        ASSERT_NE(data, nullptr);
+        EXPECT_EQ(data->text(), QString(c.text).replace(QStringLiteral("\r\n"), "\n"));
+        EXPECT_EQ(data->data(QStringLiteral("x-kde-passwordManagerHint")),
+                  c.secret ? QByteArray("secret") : QByteArray())
+            << c.text.toStdString();
+    }
 }
 
 // The desktop's own dialog is allowed; as it has closed before the replace

@@ -31,8 +31,9 @@ TEST_F(WindowTest, TextCommands) {
         const char* cmd;
         QString msg;
         QString pw = kPassword;
-        QString box = {};   // how the box shown starts; none shown when empty
-        QString after = {}; // the message afterwards, not checked when empty
+        QString box = {};    // how the box shown starts; none shown when empty
+        QString after = {};  // the message afterwards, not checked when empty
+        QString status = {}; // the status line afterwards, when it ran
     } cases[] = {
         // clang-format off
         {.cmd = "cmdSecure", .msg = "hello", .pw = "", .box = "Password is blank."},
@@ -40,6 +41,8 @@ TEST_F(WindowTest, TextCommands) {
         {.cmd = "cmdSecure", .msg = limit + 'c', .box = "Message limit is 20,000 characters."},
         {.cmd = "cmdSecure", .msg = limit},
         {.cmd = "cmdSecure", .msg = "Dear Ann,\nbye", .after = secured("Dear Ann,\r\nbye")},
+        // Noise from a wrong password is questioned; the next text empties the status again.
+        {.cmd = "cmdDeSecure", .msg = secured("Meet me at the station at noon."), .pw = "pass wort", .status = " Wrong password? Ctrl+Z undoes."},
         // Secured text that a mail program broke into lines is joined again.
         {.cmd = "cmdDeSecure", .msg = secured("hi\r\n").insert(5, "\r\n"), .after = "hi\r\n"},
         // A character outside the code page is refused, and never shown from the password.
@@ -61,6 +64,7 @@ TEST_F(WindowTest, TextCommands) {
                     (Boxes()[0].text.startsWith(c.box) && !Boxes()[0].text.contains(u'\u2603')));
         EXPECT_EQ(w_->MessageText() == before, !ran) << c.cmd;
         EXPECT_TRUE(c.after.isEmpty() || w_->MessageText() == c.after) << c.cmd;
+        EXPECT_TRUE(!ran || w_->StatusText() == c.status) << c.cmd;
         EXPECT_EQ(Password()->text().isEmpty(), ran || c.pw.isEmpty()) << c.cmd;
     }
 }
