@@ -2,7 +2,6 @@
 // over. Inputs that are not plain files or change while they are read,
 // outputs that are links, devices, streams or full disks, and secured files
 // that a mail program wrapped or cut. A failure leaves everything as it was.
-#include "cipher/CCipher.h"
 #include "cipher/SecuredFileIO.h"
 #include "cipher/VBEncrypt.h"
 #include "support/test_util.h"
@@ -23,7 +22,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace test;
-using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 constexpr auto kLibrary = CipherMode::Library;
@@ -84,9 +82,9 @@ TEST(SecuredFile, ProgressBeforeEachPiece) {
     for (auto mode : kBothModes) {
         Events events, back;
         Secure(mode, dir / "in", dir / "out", &events);
-        EXPECT_THAT(events.progress, ElementsAre(10000, 5905, 1810));
+        EXPECT_THAT(events.progress, ::testing::ElementsAre(10000, 5905, 1810));
         DeSecure(mode, dir / "out", dir / "plain", &back);
-        EXPECT_THAT(back.progress, ElementsAre(13336, 7876, 2416));
+        EXPECT_THAT(back.progress, ::testing::ElementsAre(13336, 7876, 2416));
     }
 }
 
@@ -109,14 +107,8 @@ TEST(SecuredFileFaults, LeaveEverythingAsItWas) {
     WriteFile(dir / "small" / "out", "old content");
     Events stopper;
     stopper.stopAfter = 1;
-    struct Case {
-        fs::path in, out;
-        int error;
-        bool runs = true;
-        Events* events = nullptr;
-        const char* says = "";
-    };
     // clang-format off
+    struct Case { fs::path in, out; int error; bool runs = true; Events* events = nullptr; const char* says = ""; };
     const Case cases[] = {
         {.in = dir / "in", .out = dir / "in", .error = kErrPathAccess},
         {.in = dir / "in", .out = dir / "sub" / ".." / "in", .error = kErrPathAccess},
@@ -175,15 +167,10 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
         const timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
         ::utimensat(AT_FDCWD, in.c_str(), times, 0);
     };
-    struct Case {
-        const char* name;
-        fs::path in;
-        std::function<void()> midWay{}; // done at the first progress report
-        int error = 0;                  // 0: secured, and read back as it was
-        const char* says = "";
-    };
     const char* changed = "changed while it was read";
+    // midWay is done at the first progress report; error 0: secured, and read back as it was.
     // clang-format off
+    struct Case { const char* name; fs::path in; std::function<void()> midWay{}; int error = 0; const char* says = ""; };
     const Case cases[] = {
         {.name = "grows", .in = in, .midWay = [&] { std::ofstream(in, std::ios::app) << "more"; }, .error = kErrPathAccess, .says = changed},
         {.name = "shrinks", .in = in, .midWay = [&] { fs::resize_file(in, 5000); }, .error = kErrPathAccess, .says = changed},
@@ -310,15 +297,10 @@ TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold)
     // Line breaks split groups across the pieces of a longer file.
     const std::string longPlain(20000, 'L');
     using enum DeSecureOutcome;
-    struct Case {
-        const char* name;
-        std::string file;
-        DeSecureOutcome outcome = Done;
-        std::string written{}; // when written at all
-        std::string reason{};  // NotSecured
-        std::int64_t recovered = 0;
-    };
+    // written: when written at all; reason: why NotSecured.
     // clang-format off
+    struct Case { const char* name; std::string file; DeSecureOutcome outcome = Done; std::string written{}, reason{};
+                  std::int64_t recovered = 0; };
     const Case cases[] = {
         {.name = "wrapped with LF", .file = wrapped("\n", secured), .written = plain},
         {.name = "wrapped with CR LF", .file = "\r\n" + wrapped("\r\n", secured), .written = plain},

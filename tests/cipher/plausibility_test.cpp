@@ -8,16 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <random>
 
 namespace hushnote {
 namespace {
 
-using plausibility::IsSecuredText;
-using plausibility::LooksLikeText;
+using namespace plausibility;
 
 TEST(LooksLikeText, ControlsAndHighCodes) {
     const std::string e5(5, '\xE9'), e6(6, '\xE9');
@@ -61,7 +58,7 @@ TEST(IsSecuredText, TheShapeOfSecuredText) {
 TEST(LooksLikeText, RatesOnMessagesOfRealWords) {
     std::vector<std::vector<std::string>> lists;
     for (const char* name : {"american-english", "ngerman", "french", "spanish"}) {
-        std::ifstream in(std::filesystem::path("/usr/share/dict") / name);
+        std::ifstream in(std::string("/usr/share/dict/") + name);
         if (!in) {
             GTEST_SKIP() << "no word list " << name << " (scripts/install-deps.sh installs it)";
         }
@@ -88,18 +85,15 @@ TEST(LooksLikeText, RatesOnMessagesOfRealWords) {
         return m;
     };
     constexpr int kSample = 1000;
-    int falseAlarms = 0, hits = 0;
+    int hits = 0;
     for (int i = 0; i < kSample; ++i) {
         const std::string m = message(1 + pick(12), 0);
-        falseAlarms += LooksLikeText(m) ? 0 : 1;
         EXPECT_TRUE(LooksLikeText(m)) << "taken for noise: " << codepage::CodesToUtf8(m);
         // One character more than the password it was secured with.
         const std::string password = message(1 + pick(12), 0);
         const std::string secured = VBEncrypt::SecureMessage(message(1, 20), password);
         hits += LooksLikeText(VBEncrypt::DeSecureMessage(secured, password + "!")) ? 0 : 1;
     }
-    std::printf("false alarms %d of %d messages; wrong passwords told %d of %d\n", falseAlarms,
-                kSample, hits, kSample);
     EXPECT_GE(hits, kSample * 99 / 100);
 }
 

@@ -15,13 +15,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <string>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-#include <vector>
 
 namespace hushnote::cli {
 namespace {
@@ -43,7 +41,6 @@ TEST(ParseArguments, UsageErrors) {
         {{"--mode", "fast", "secure-text"}, "unknown mode \"fast\" (auto, libr"},
         {{"secure-text", "--password-file"}, "--password-file needs a value"},
         {{"--password=x", "secure-text"}, "the password is never taken from"},
-        {{"-p", "x", "secure-text"}, "the password is never taken from"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
     };
@@ -137,15 +134,11 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
                            secured.substr(9, 3) + "\n" + secured.substr(12));
     const std::string pw = "--password-file=pw", limit = "Message limit is 20,000";
     const std::string st = "secure-text", dt = "desecure-text", sf = "secure-file";
+    // clang-format off
     const struct {
-        std::vector<std::string> args;
-        std::string in = {};
-        int status = 0;
-        std::string says = {};
-        bool hint = false;
+        std::vector<std::string> args; std::string in = {}; int status = 0; std::string says = {}; bool hint = false;
         std::string warns = {}; // all of standard error for status 0
     } cases[] = {
-        // clang-format off
         {.args = {"--help"}, .says = std::string(kHelp)},
         {.args = {"-p", "x", st}, .in = "m", .status = 2, .says = "never taken", .hint = true},
         {.args = {sf, "--password-file", "blank", "in", "out"}, .status = 2, .says = "blank."},
@@ -163,7 +156,6 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = {dt, pw}, .in = VBEncrypt::SecureMessage("ERR2", kPassword), .says = "ERR2"},
         // The limit counts characters after LF became CR LF: 20,000 of them in 20,001 bytes.
         {.args = {st, pw}, .in = std::string(19997, 'x') + "\xE2\x82\xAC\n", .says = "?"},
-        {.args = {st, pw}, .in = std::string(20001, 'x'), .status = 2, .says = limit},
         {.args = {st, pw}, .in = std::string(19999, 'x') + "\n", .status = 2, .says = limit},
         // Cut short on the way: what it holds is written, and the status says so.
         {.args = {"desecure-file", pw, "cut", "cut2"}, .status = 3, .says = "3 of the 5 bytes"},
@@ -172,8 +164,8 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = FileCall("desecure-file", "builtin", "in-library", "back")},
         // Written to the descriptor itself, not to a file put in its place.
         {.args = {sf, pw, "in", "/dev/stdout"}, .says = VBEncrypt::SecureMessage("data", kPassword)},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         const auto r = RunCli(c.args, c.in);

@@ -16,15 +16,12 @@ namespace {
 using namespace std::string_view_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Rc4Vector {
-    std::size_t keyLength, offset; // key: the first keyLength bytes of kRfc6229Key
-    std::string_view stream;       // 16 bytes from offset
-};
 // RFC 6229, "Test Vectors for the Stream Cipher RC4", section 2: its 40-bit
-// and 128-bit keys at the first bytes and past the first 4 KiB.
-constexpr std::string_view kRfc6229Key =
-    "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10";
+// and 128-bit keys at the first bytes and past the first 4 KiB. The key is
+// the first keyLength bytes of kRfc6229Key; stream, 16 bytes from offset.
 // clang-format off
+constexpr std::string_view kRfc6229Key = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10";
+struct Rc4Vector { std::size_t keyLength, offset; std::string_view stream; };
 constexpr Rc4Vector kRfc6229[] = {
     {5, 0, "\xb2\x39\x63\x05\xf0\x3d\xc0\x27\xcc\xc3\x52\x4a\x0a\x11\x18\xa8"},
     {5, 4096, "\xff\x25\xb5\x89\x95\x99\x67\x07\xe5\x1f\xbd\xf0\x8b\x34\xd8\x75"},
@@ -33,11 +30,10 @@ constexpr Rc4Vector kRfc6229[] = {
 };
 // clang-format on
 
-struct CodecExample {
-    std::string_view text, decoded, why; // why: empty when text encodes decoded
-};
-// Worked examples of the encoding, then malformed or unusual text.
+// Worked examples of the encoding, then malformed or unusual text; why is
+// empty when text encodes decoded.
 // clang-format off
+struct CodecExample { std::string_view text, decoded, why; };
 constexpr CodecExample kCodecExamples[] = {
     {"WUHb", "abc", ""},
     {"QETkZE{_", "Hello ", ""}, // partial groups come back filled with spaces
@@ -57,11 +53,10 @@ constexpr CodecExample kCodecExamples[] = {
 };
 // clang-format on
 
-struct Engine {
-    const char* name;
-    bool builtIn; // VBEncrypt, else the library's core with the backend
-    fncrypt::Backend backend = fncrypt::Backend::Portable;
-};
+// builtIn: VBEncrypt, else the library's core with the backend.
+// clang-format off
+struct Engine { const char* name; bool builtIn; fncrypt::Backend backend = fncrypt::Backend::Portable; };
+// clang-format on
 const std::uint8_t* U8(std::string_view s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
 }
@@ -127,25 +122,20 @@ protected:
         EXPECT_EQ(Text(out, most, size - most), std::string(size - most, ' '));
         return Text(out, 0, std::min(count, most));
     }
-    std::string Encode(std::string_view data) { return Code(true, data); }
-    std::string Decode(std::string_view text) { return Code(false, text); }
 
     fncrypt::Rc4 rc4_{};
     fncrypt::Codec codec_ = fncrypt::CodecFor(GetParam().backend);
 };
 
 // The keystream at an offset, reached by a first call (of 0 bytes for offset
-// 0): the stream runs on across calls.
-TEST_P(EngineTest, Rc4MatchesRfc6229) {
+// 0): the stream runs on across calls. Only the first 256 bytes of a key take
+// part.
+TEST_P(EngineTest, Rc4MatchesRfc6229AndKeysPast256Bytes) {
     for (const auto& v : kRfc6229) {
         Key(kRfc6229Key.substr(0, v.keyLength));
         Cipher(std::string(v.offset, '\0'));
         EXPECT_EQ(Cipher(std::string(16, '\0')), v.stream) << v.keyLength << " @" << v.offset;
     }
-}
-
-// Only the first 256 bytes of a key take part.
-TEST_P(EngineTest, Rc4KeyPast256Bytes) {
     std::mt19937 rng(7);
     const std::string key = test::RandomBytes(rng, 300), zeros(32, '\0');
     Key(key.substr(0, 256));
@@ -156,9 +146,9 @@ TEST_P(EngineTest, Rc4KeyPast256Bytes) {
 
 TEST_P(EngineTest, CodecKnownAnswers) {
     for (const auto& e : kCodecExamples) {
-        EXPECT_EQ(Decode(e.text), e.decoded) << e.why;
+        EXPECT_EQ(Code(false, e.text), e.decoded) << e.why;
         if (e.why.empty()) {
-            EXPECT_EQ(Encode(e.decoded.substr(0, e.decoded.find_last_not_of(' ') + 1)), e.text);
+            EXPECT_EQ(Code(true, e.decoded.substr(0, e.decoded.find_last_not_of(' ') + 1)), e.text);
         }
     }
 }
@@ -175,23 +165,23 @@ TEST_P(EngineTest, CodecEqualsBuiltInAtEveryLength) {
         text += static_cast<char>(k % 4 == 0 ? k % 127 : k * 37);
     }
     for (std::size_t n = 0; n <= data.size(); ++n) {
-        const std::string plain = data.substr(0, n), encoded = Encode(plain);
+        const std::string plain = data.substr(0, n), encoded = Code(true, plain);
         ASSERT_EQ(encoded, n == 0 ? "" : VBEncrypt::EncodePrintable(plain)) << n;
-        ASSERT_EQ(Decode(encoded).substr(0, n), plain) << n;
+        ASSERT_EQ(Code(false, encoded).substr(0, n), plain) << n;
         std::string pasted = text.substr(0, n);
-        ASSERT_EQ(Decode(pasted), n < 4 ? "" : VBEncrypt::DecodePrintable(pasted)) << n;
+        ASSERT_EQ(Code(false, pasted), n < 4 ? "" : VBEncrypt::DecodePrintable(pasted)) << n;
         if (n >= 4) {
             pasted[n % (n / 4) * 4] = static_cast<char>(127 + n % 129);
-            ASSERT_EQ(Decode(pasted), "") << n;
+            ASSERT_EQ(Code(false, pasted), "") << n;
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All, EngineTest,
-                         ::testing::Values(Engine{"builtin", true}, Engine{"portable", false},
-                                           Engine{"ssse3", false, fncrypt::Backend::Ssse3},
-                                           Engine{"avx2", false, fncrypt::Backend::Avx2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(All, EngineTest, ::testing::Values(Engine{"builtin", true}, Engine{"portable", false},
+    Engine{"ssse3", false, fncrypt::Backend::Ssse3}, Engine{"avx2", false, fncrypt::Backend::Avx2}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // The C interface's own rules: bad arguments write nothing and return 0 (-1
 // for a key), and CipherByte and a refused call leave the stream running on.

@@ -8,15 +8,10 @@ namespace {
 TEST_F(WindowTest, FileDialogAnswers) {
     WriteFile(Path("old.txt"), "old");
     const QString missing = "\"" + Path("missing") + "\" does not";
-    const struct {
-        bool save;
-        const char* answer;
-        Answer yesNo;   // answer to the question asked
-        QString result; // relative to the folder
-        QString name;
-        QString question; // part of the question asked
-    } cases[] = {
-        // clang-format off
+    // yesNo answers the question asked, of which question is a part; result is relative to the
+    // folder.
+    // clang-format off
+    const struct { bool save; const char* answer; Answer yesNo; QString result, name, question; } cases[] = {
         {true, "old.txt", Answer::kNo, "", "keep me", "old.txt already exists"},
         {true, "old.txt", Answer::kYes, "old.txt", "old.txt", "old.txt already exists"},
         {true, "missing/out.txt", Answer::kYes, "", "keep me", missing},

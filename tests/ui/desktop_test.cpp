@@ -6,8 +6,6 @@
 namespace hushnote::test {
 namespace {
 
-using DesktopTest = WindowTest;
-
 // Every caption fits its control and every control stays inside its window.
 void ExpectNothingClipped(QWidget& window, int points) {
     const QRect inside = window.rect();
@@ -41,7 +39,7 @@ void ExpectNothingClipped(QWidget& window, int points) {
 
 // Both windows follow the application font while they are open, and are
 // built for it when opened afterwards.
-TEST_F(DesktopTest, NothingClippedAtLargerFonts) {
+TEST_F(WindowTest, NothingClippedAtLargerFonts) {
     const QFont original = QApplication::font();
     frmMain& main = Open();
     ShowAboutWindow();
@@ -64,7 +62,7 @@ TEST_F(DesktopTest, NothingClippedAtLargerFonts) {
 
 // After Secure nothing brings the plaintext back into the box; after
 // De-Secure with a wrong password Ctrl+Z brings the secured text back.
-TEST_F(DesktopTest, SecureLeavesNoUndoDeSecureDoes) {
+TEST_F(WindowTest, SecureLeavesNoUndoDeSecureDoes) {
     frmMain& w = Open();
     auto* box = Find<QPlainTextEdit>("txtMsg");
     w.SetMessageText(QStringLiteral("my secret"));
@@ -81,37 +79,31 @@ TEST_F(DesktopTest, SecureLeavesNoUndoDeSecureDoes) {
 
 // Copy Text copies the box exactly as Secure reads it, marked secret for
 // clipboard managers unless it is secured text.
-TEST_F(DesktopTest, CopyTextMarksAllButSecuredTextSecret) {
+TEST_F(WindowTest, CopyTextMarksAllButSecuredTextSecret) {
     const QString secured = qt_codes::FromCodes(VBEncrypt::SecureMessage("secret", kPassword));
-    const struct {
-        QString text;
-        bool secret;
-    } cases[] = {
-        {QStringLiteral("Meet me at noon"), true},
-        // Exactly as Secure reads it: a no-break space stays one.
-        {QStringLiteral("Gr\u00FC\u00DFe\u00A0"), true},
-        {QString(), true},
-        {secured.left(secured.size() - 4), true},
-        {secured, false},
-        {secured.left(5) + '\n' + secured.mid(5), false},
+    // Exactly as Secure reads it: a no-break space stays one.
+    const std::pair<QString, bool> cases[] = {
+        // clang-format off
+        {QStringLiteral("Meet me at noon"), true}, {QStringLiteral("Gr\u00FC\u00DFe\u00A0"), true}, {QString(), true},
+        {secured.left(secured.size() - 4), true}, {secured, false}, {secured.left(5) + '\n' + secured.mid(5), false},
+        // clang-format on
     };
     Open();
-    for (const auto& c : cases) {
-        ResetSeams();
-        w_->SetMessageText(c.text);
+    for (const auto& [text, secret] : cases) {
+        w_->SetMessageText(text);
         Run("Command1");
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
         ASSERT_NE(data, nullptr);
-        EXPECT_EQ(data->text(), QString(c.text).replace(QStringLiteral("\r\n"), "\n"));
+        EXPECT_EQ(data->text(), QString(text).replace(QStringLiteral("\r\n"), "\n"));
         EXPECT_EQ(data->data(QStringLiteral("x-kde-passwordManagerHint")),
-                  c.secret ? QByteArray("secret") : QByteArray())
-            << c.text.toStdString();
+                  secret ? QByteArray("secret") : QByteArray())
+            << text.toStdString();
     }
 }
 
 // The desktop's own dialog is allowed; as it has closed before the replace
 // question, No shows it again with the same name, and the next answer counts.
-TEST_F(DesktopTest, DeclinedReplaceShowsTheDialogAgain) {
+TEST_F(WindowTest, DeclinedReplaceShowsTheDialogAgain) {
     WriteFile(Path("old.txt"), "old");
     QStringList offered;
     cDialog::SetNextFileAnswer([&](FileDialog& dlg) {

@@ -25,12 +25,10 @@ TEST(DroppedText, LinesEndAtCrOrCrLf) {
 // cannot be read is reported while the others still load. A pipe or a file
 // larger than a message is refused at once, instead of freezing the window.
 TEST_F(WindowTest, DroppedFilesAreAppended) {
-    const struct {
-        std::vector<std::pair<const char*, QByteArray>> drop; // name, contents
-        QByteArray after;                                     // the box afterwards, as codes
-        const char* error = "";                               // part of the error shown
-    } cases[] = {
-        // clang-format off
+    // Each row: the files dropped (name, contents), the box afterwards as codes, and part of the
+    // error shown.
+    // clang-format off
+    const struct { std::vector<std::pair<const char*, QByteArray>> drop; QByteArray after; const char* error = ""; } cases[] = {
         {{{"one.txt", "first\nsecond\r\n"}, {"folder/", {}}, {"two.txt", "third"}}, "x\r\nyfirst\r\nsecond\r\nthird\r\n"},
         {{{"1", "one"}, {"vanished", "(none)"}, {"3", "three"}}, "x\r\nyone\r\nthree\r\n", "Error #53\r\n\r\n"},
         {{{"pipe", "(pipe)"}}, "x\r\ny", "Error #75\r\n\r\n"},

@@ -27,15 +27,10 @@ TEST_F(WindowTest, TextCommands) {
     const auto secured = [](const char* m) {
         return qt_codes::FromCodes(VBEncrypt::SecureMessage(m, kPassword));
     };
-    const struct {
-        const char* cmd;
-        QString msg;
-        QString pw = kPassword;
-        QString box = {};    // how the box shown starts; none shown when empty
-        QString after = {};  // the message afterwards, not checked when empty
-        QString status = {}; // the status line afterwards, when it ran
-    } cases[] = {
-        // clang-format off
+    // box: how the box shown starts, none shown when empty; after: the message afterwards, not
+    // checked when empty; status: the status line afterwards, when it ran.
+    // clang-format off
+    const struct { const char* cmd; QString msg, pw = kPassword, box = {}, after = {}, status = {}; } cases[] = {
         {.cmd = "cmdSecure", .msg = "hello", .pw = "", .box = "Password is blank."},
         {.cmd = "cmdDeSecure", .msg = secured("x"), .pw = "", .box = "Password is blank."},
         {.cmd = "cmdSecure", .msg = limit + 'c', .box = "Message limit is 20,000 characters."},
@@ -81,14 +76,9 @@ TEST_F(WindowTest, FileRuns) {
     WriteFile(Path("plain.txt"), notSecured);
     WriteFile(Path("cut.sec"), QByteArray::fromStdString(
                                    VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12)));
-    const struct {
-        bool library;
-        const char* command;
-        std::vector<const char*> files;
-        QString box;         // part of the last box shown, "" none
-        QByteArray out = {}; // what the last file then holds
-    } cases[] = {
-        // clang-format off
+    // box: part of the last box shown, "" none; out: what the last file then holds.
+    // clang-format off
+    const struct { bool library; const char* command; std::vector<const char*> files; QString box; QByteArray out = {}; } cases[] = {
         {true, "mnuFileItem_0", {"in.bin", "lib.sec"}, "", secured},
         {false, "mnuFileItem_1", {"lib.sec", "vb.bin"}, "", plain},
         {false, "mnuFileItem_1", {"plain.txt", "out.txt"}, "\"" + Path("plain.txt") + "\" is not a secured file: byte 1 is 0x80"},
