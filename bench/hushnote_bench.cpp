@@ -94,6 +94,19 @@ void Rc4Library(benchmark::State& state) {
     Throughput(state, state.range(0));
 }
 
+void Rc4Loop(benchmark::State& state, fncrypt::Rc4Backend backend) {
+    const fncrypt::Rc4Impl impl = fncrypt::Rc4For(backend);
+    const Bytes in = RandomBytes(state.range(0));
+    Bytes out(in.size());
+    fncrypt::Rc4 rc4;
+    fncrypt::Rc4Key(rc4, Key(), kPassword.size());
+    for (auto _ : state) {
+        impl.apply(rc4, in.data(), in.size(), out.data());
+        benchmark::ClobberMemory();
+    }
+    Throughput(state, state.range(0));
+}
+
 // ---- Encoding ----
 
 void EncodeOpenSsl(benchmark::State& state) {
@@ -193,6 +206,17 @@ void Register(const std::string& name, void (*fn)(benchmark::State&, fncrypt::Ba
     }
 }
 
+void Register(const std::string& name, void (*fn)(benchmark::State&, fncrypt::Rc4Backend),
+              fncrypt::Rc4Backend backend) {
+    if (!fncrypt::Supported(backend)) {
+        return;
+    }
+    auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, backend);
+    for (std::int64_t n : kSizes) {
+        b->Arg(n);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -203,6 +227,8 @@ int main(int argc, char** argv) {
 
     Register("rc4/openssl", Rc4OpenSsl);
     Register("rc4/CipherBuffer", Rc4Library);
+    Register("rc4/portable", Rc4Loop, fncrypt::Rc4Backend::Portable);
+    Register("rc4/x86_64", Rc4Loop, fncrypt::Rc4Backend::X86_64);
 
     Register("encode/openssl", EncodeOpenSsl);
     Register("encode/EncodeText", EncodeLibrary);

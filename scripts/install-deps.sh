@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libssl-dev openssl
   clang-14 libclang-rt-14-dev
   qt6-qpa-plugins xvfb xauth x11-utils xdotool xclip imagemagick fonts-dejavu-core
   hyperfine desktop-file-utils appstream lintian dpkg-dev file python3 man-db clang-format-15

@@ -8,8 +8,12 @@
 
 namespace hushnote::fncrypt {
 
-// One RC4 keystream: the permutation and the two indices.
+// One RC4 keystream: the permutation and the two indices. The permutation is
+// kept twice, in bytes for the portable loop and in 32-bit words for the x86-64
+// one (whole-word loads and stores keep its loop free of partial-register
+// merges); a keystream is run by one implementation from its key on.
 struct Rc4 {
+    std::uint32_t s32[256];
     std::uint8_t s[256];
     std::uint8_t i;
     std::uint8_t j;
@@ -20,7 +24,26 @@ struct Rc4 {
 void Rc4Key(Rc4& st, const std::uint8_t* key, std::size_t length);
 
 // out[k] = in[k] XOR the next keystream byte, k in [0, n). out may equal in.
-void Rc4Apply(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out);
+using Rc4Fn = void (*)(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out);
+
+enum class Rc4Backend { Portable, X86_64 };
+
+struct Rc4Impl {
+    Rc4Backend backend;
+    const char* name;
+    Rc4Fn apply;
+};
+
+// Plain C++, for every machine, and the reference for the others.
+void Rc4ApplyPortable(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out);
+
+bool Supported(Rc4Backend b);
+
+// The implementation of a backend; it may only be called when Supported(b).
+Rc4Impl Rc4For(Rc4Backend b);
+
+// The fastest implementation this machine supports, chosen once.
+const Rc4Impl& BestRc4();
 
 // Encodes n bytes into 4 * ceil(n / 3) characters '?'..'~', a last partial
 // group filled with spaces. Reads exactly n bytes, writes exactly the count

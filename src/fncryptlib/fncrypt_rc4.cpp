@@ -1,5 +1,6 @@
 #include "fncryptlib/fncrypt_core.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -20,6 +21,9 @@ void Rc4Key(Rc4& st, const std::uint8_t* key, std::size_t length) {
         if (++p == len) {
             p = 0;
         }
+    }
+    for (unsigned k = 0; k < 256; ++k) {
+        st.s32[k] = st.s[k];
     }
     st.i = 0;
     st.j = 0;
@@ -43,7 +47,7 @@ namespace {
 
 } // namespace
 
-void Rc4Apply(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+void Rc4ApplyPortable(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
     std::uint8_t* const s = st.s;
     std::uint8_t i = st.i;
     std::uint8_t j = st.j;
@@ -87,5 +91,79 @@ void Rc4Apply(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out)
 }
 
 #undef HUSHNOTE_RC4_STEP
+
+#if defined(__x86_64__)
+extern "C" std::uint32_t HushnoteRc4Blocks(std::uint32_t* s, const std::uint8_t* in,
+                                           std::uint8_t* out, std::size_t blocks, std::uint32_t i0,
+                                           std::uint32_t j);
+
+namespace {
+
+constexpr std::size_t kBlock = 16; // steps per block of the assembly loop
+
+// The steps before the first block (its S[i] must sit at a multiple of 16) and
+// after the last one, on the 32-bit permutation.
+void Rc4StepsX86_64(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+    std::uint32_t* const s = st.s32;
+    unsigned i = st.i;
+    unsigned j = st.j;
+    for (; n > 0; --n) {
+        i = (i + 1) & 255;
+        const std::uint32_t si = s[i];
+        j = (j + si) & 255;
+        const std::uint32_t sj = s[j];
+        s[i] = sj;
+        s[j] = si;
+        *out++ = static_cast<std::uint8_t>(*in++ ^ s[(si + sj) & 255]);
+    }
+    st.i = static_cast<std::uint8_t>(i);
+    st.j = static_cast<std::uint8_t>(j);
+}
+
+void Rc4ApplyX86_64(Rc4& st, const std::uint8_t* in, std::size_t n, std::uint8_t* out) {
+    const std::size_t head = std::min(n, (kBlock - (st.i + 1u) % kBlock) % kBlock);
+    Rc4StepsX86_64(st, in, head, out);
+    in += head;
+    out += head;
+    n -= head;
+    const std::size_t blocks = n / kBlock;
+    if (blocks > 0) {
+        st.j = static_cast<std::uint8_t>(
+            HushnoteRc4Blocks(st.s32, in, out, blocks, (st.i + 1u) & 255, st.j));
+        st.i = static_cast<std::uint8_t>(st.i + blocks * kBlock);
+        in += blocks * kBlock;
+        out += blocks * kBlock;
+        n -= blocks * kBlock;
+    }
+    Rc4StepsX86_64(st, in, n, out);
+}
+
+} // namespace
+#endif
+
+bool Supported(Rc4Backend b) {
+#if defined(__x86_64__)
+    return b == Rc4Backend::Portable || b == Rc4Backend::X86_64;
+#else
+    return b == Rc4Backend::Portable;
+#endif
+}
+
+Rc4Impl Rc4For(Rc4Backend b) {
+#if defined(__x86_64__)
+    if (b == Rc4Backend::X86_64) {
+        return {b, "x86_64", Rc4ApplyX86_64};
+    }
+#endif
+    return {Rc4Backend::Portable, "portable", Rc4ApplyPortable};
+}
+
+// The assembly loop runs on every x86-64 processor: it needs only the base
+// instruction set.
+const Rc4Impl& BestRc4() {
+    static const Rc4Impl best =
+        Rc4For(Supported(Rc4Backend::X86_64) ? Rc4Backend::X86_64 : Rc4Backend::Portable);
+    return best;
+}
 
 } // namespace hushnote::fncrypt

@@ -7,7 +7,7 @@
 namespace {
 
 // The one keystream of the process.
-hushnote::fncrypt::Rc4 g_rc4 = {{}, 0, 0};
+hushnote::fncrypt::Rc4 g_rc4 = {{}, {}, 0, 0};
 
 } // namespace
 
@@ -25,13 +25,13 @@ int32_t CipherBuffer(const uint8_t* input, int32_t length, uint8_t* output) {
     if (length < 1 || input == nullptr || output == nullptr) {
         return 0;
     }
-    hushnote::fncrypt::Rc4Apply(g_rc4, input, static_cast<std::size_t>(length), output);
+    hushnote::fncrypt::BestRc4().apply(g_rc4, input, static_cast<std::size_t>(length), output);
     return length;
 }
 
 uint8_t CipherByte(uint8_t b) {
     uint8_t out;
-    hushnote::fncrypt::Rc4Apply(g_rc4, &b, 1, &out);
+    hushnote::fncrypt::BestRc4().apply(g_rc4, &b, 1, &out);
     return out;
 }
 

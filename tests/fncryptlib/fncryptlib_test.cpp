@@ -1,8 +1,9 @@
 // Every implementation of the cipher and the encoding held to the same known
 // answers and to the built-in engine, which is the reference: VBEncrypt, and
 // the library's cipher core with each codec backend (portable, SSSE3, AVX2
-// where the processor has it); then the C interface's own rules. The library
-// as the program loads it is held to the built-in engine in tests/cipher.
+// where the processor has it) and each RC4 loop (portable, x86-64); then the
+// C interface's own rules. The library as the program loads it is held to the
+// built-in engine in tests/cipher.
 #include "cipher/VBEncrypt.h"
 #include "fncryptlib/fncrypt_core.h"
 #include "fncryptlib/fncryptlib.h"
@@ -53,9 +54,9 @@ constexpr CodecExample kCodecExamples[] = {
 };
 // clang-format on
 
-// builtIn: VBEncrypt, else the library's core with the backend.
+// builtIn: VBEncrypt, else the library's core with the backends.
 // clang-format off
-struct Engine { const char* name; bool builtIn; fncrypt::Backend backend = fncrypt::Backend::Portable; };
+struct Engine { const char* name; bool builtIn; fncrypt::Backend backend = fncrypt::Backend::Portable; fncrypt::Rc4Backend rc4 = fncrypt::Rc4Backend::Portable; };
 // clang-format on
 const std::uint8_t* U8(std::string_view s) {
     return reinterpret_cast<const std::uint8_t*>(s.data());
@@ -76,7 +77,7 @@ std::string Text(const Bytes& b, std::size_t from, std::size_t n) {
 class EngineTest : public ::testing::TestWithParam<Engine> {
 protected:
     void SetUp() override {
-        if (!fncrypt::Supported(GetParam().backend)) {
+        if (!fncrypt::Supported(GetParam().backend) || !fncrypt::Supported(GetParam().rc4)) {
             GTEST_SKIP() << "this processor lacks " << GetParam().name;
         }
     }
@@ -96,7 +97,7 @@ protected:
             VBEncrypt::CipherNextBytes(reinterpret_cast<char*>(in.data()), data.size());
             return Text(in, 0, data.size());
         }
-        fncrypt::Rc4Apply(rc4_, in.data(), data.size(), out.data());
+        fncrypt::Rc4For(GetParam().rc4).apply(rc4_, in.data(), data.size(), out.data());
         return Text(out, 0, data.size());
     }
 
@@ -179,7 +180,8 @@ TEST_P(EngineTest, CodecEqualsBuiltInAtEveryLength) {
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(All, EngineTest, ::testing::Values(Engine{"builtin", true}, Engine{"portable", false},
-    Engine{"ssse3", false, fncrypt::Backend::Ssse3}, Engine{"avx2", false, fncrypt::Backend::Avx2}),
+    Engine{"ssse3", false, fncrypt::Backend::Ssse3}, Engine{"avx2", false, fncrypt::Backend::Avx2},
+    Engine{"rc4_x86_64", false, fncrypt::Backend::Portable, fncrypt::Rc4Backend::X86_64}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
