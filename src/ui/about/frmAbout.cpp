@@ -222,15 +222,8 @@ void frmAbout::ArrangeControls() {
 
 bool frmAbout::event(QEvent* event) {
     const bool handled = QDialog::event(event);
-    switch (event->type()) {
-    case QEvent::FontChange:
-    case QEvent::ApplicationFontChange:
-    // Also sent when the device pixel ratio changes on the same screen.
-    case QEvent::ScreenChangeInternal:
+    if (ChangesLayout(*event)) {
         ArrangeControls();
-        break;
-    default:
-        break;
     }
     return handled;
 }

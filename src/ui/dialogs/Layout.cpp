@@ -1,5 +1,6 @@
 #include "ui/dialogs/Layout.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QScreen>
 #include <QWidget>
@@ -29,6 +30,17 @@ void CentreOnScreen(QWidget& window, const QScreen* screen) {
     QRect frame = window.frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window.move(frame.topLeft());
+}
+
+bool ChangesLayout(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::FontChange:
+    case QEvent::ApplicationFontChange:
+    case QEvent::ScreenChangeInternal:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace hushnote

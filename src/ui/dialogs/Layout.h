@@ -3,6 +3,8 @@
 class QScreen;
 class QWidget;
 
+class QEvent;
+
 namespace hushnote {
 
 // The windows were drawn in twips: 15 make one pixel at 96 dots per inch.
@@ -22,5 +24,10 @@ double FontScale(const QWidget& widget);
 // Moves the window, frame included, to the middle of the screen's free area;
 // a null screen leaves it where it is.
 void CentreOnScreen(QWidget& window, const QScreen* screen);
+
+// Whether event changes what a window's twips layout is sized from: its font,
+// the application's, or the screen (also sent when only the device pixel
+// ratio changes on the same screen).
+bool ChangesLayout(const QEvent& event);
 
 } // namespace hushnote

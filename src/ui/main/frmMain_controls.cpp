@@ -172,15 +172,8 @@ void frmMain::ArrangeControls() {
 
 bool frmMain::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
-    switch (event->type()) {
-    case QEvent::FontChange:
-    case QEvent::ApplicationFontChange:
-    // Also sent when the device pixel ratio changes on the same screen.
-    case QEvent::ScreenChangeInternal:
+    if (ChangesLayout(*event)) {
         ArrangeControls();
-        break;
-    default:
-        break;
     }
     return handled;
 }
