@@ -40,8 +40,10 @@ if [ $check -eq 1 ]; then
   mkdir -p build
   work=$(mktemp -d build/ratios-check.XXXXXX)
   head -c 16777215 /dev/urandom >"$work/F"
-  printf '%s\n' 'correct horse battery staple' >"$work/PW"
-  hex=$(printf '%s' 'correct horse battery staple' | od -An -tx1 | tr -d ' \n')
+  # 16 characters: openssl enc keys RC4 with exactly 128 bits, so both sides
+  # use the same key.
+  printf '%s\n' 'staple horse 16c' >"$work/PW"
+  hex=$(printf '%s' 'staple horse 16c' | od -An -tx1 | tr -d ' \n')
   whole=$(python3 - "$cli" "$work" "$hex" <<'PY'
 import statistics, subprocess, sys, time
 
