@@ -17,6 +17,10 @@ namespace hushnote::fileio {
 namespace {
 
 constexpr std::size_t kStreamBuffer = 1 << 18;
+// How much of a temporary file is written before the kernel is asked to start
+// putting it on disk: the cipher works on while the disk writes, so the sync
+// before the rename finds little left to wait for.
+constexpr std::int64_t kWriteBackStep = std::int64_t{2} << 20;
 
 struct Limits {
     std::int64_t onDisk;   // the most a file that reports its size may hold
@@ -346,6 +350,22 @@ void OutputFile::Write(std::string_view data) {
     }
     if (std::fwrite(data.data(), 1, data.size(), file_) != data.size()) {
         ThrowWriteError(errno != 0 ? errno : EIO);
+    }
+    if (temp_.empty()) {
+        // A device, a pipe or a descriptor someone else holds: not ours to
+        // push to disk.
+        return;
+    }
+    written_ += static_cast<std::int64_t>(data.size());
+    if (written_ - writtenBack_ >= kWriteBackStep) {
+        if (std::fflush(file_) != 0) {
+            ThrowWriteError(errno);
+        }
+        // Starts the write-back without waiting for it; a failure shows again
+        // at the sync in Commit, which is what decides.
+        (void)::sync_file_range(::fileno(file_), writtenBack_, written_ - writtenBack_,
+                                SYNC_FILE_RANGE_WRITE);
+        writtenBack_ = written_;
     }
 }
 

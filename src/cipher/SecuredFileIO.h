@@ -98,6 +98,8 @@ private:
     mode_t finalMode_ = 0600;
     std::unique_ptr<char[]> buffer_;
     std::FILE* file_ = nullptr;
+    std::int64_t written_ = 0;     // bytes given to the temporary file
+    std::int64_t writtenBack_ = 0; // of which the kernel was asked to write back
     bool committed_ = false;
 };
 
