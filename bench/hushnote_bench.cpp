@@ -195,19 +195,9 @@ void Register(const std::string& name, void (*fn)(benchmark::State&)) {
     }
 }
 
-void Register(const std::string& name, void (*fn)(benchmark::State&, fncrypt::Backend),
-              fncrypt::Backend backend) {
-    if (!fncrypt::Supported(backend)) {
-        return;
-    }
-    auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, backend);
-    for (std::int64_t n : kSizes) {
-        b->Arg(n);
-    }
-}
-
-void Register(const std::string& name, void (*fn)(benchmark::State&, fncrypt::Rc4Backend),
-              fncrypt::Rc4Backend backend) {
+// One benchmark a size, for a backend the processor can run.
+template <class Backend>
+void Register(const std::string& name, void (*fn)(benchmark::State&, Backend), Backend backend) {
     if (!fncrypt::Supported(backend)) {
         return;
     }
