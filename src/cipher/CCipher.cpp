@@ -250,35 +250,6 @@ std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::p
 
 namespace {
 
-// Drops the line breaks from text in place and checks that what is left is
-// secured text; returns the first byte that is neither, if any.
-std::optional<std::size_t> KeepSecuredChars(std::string& text) {
-    // "?" to "~" are the codes whose distance from "?" fits in six bits. Checked
-    // for the whole run first, in a loop the compiler turns into vector code:
-    // the usual secured file has no line break and nothing foreign.
-    unsigned char outside = 0;
-    for (char c : text) {
-        outside |= static_cast<unsigned char>(c - '?') & 0xC0;
-    }
-    if (outside == 0) {
-        return std::nullopt;
-    }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            continue;
-        }
-        // "0" is read as "|", as the decoder always has.
-        if (static_cast<unsigned char>(c - '?') >= 64 && c != '0') {
-            return i;
-        }
-        text[kept++] = c;
-    }
-    text.resize(kept);
-    return std::nullopt;
-}
-
 std::string ForeignByte(std::int64_t position, char c) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
@@ -308,7 +279,7 @@ DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesyste
     // that no secured file holds.
     auto secured = [&](std::string& run) {
         const auto raw = static_cast<std::int64_t>(run.size());
-        if (const auto at = KeepSecuredChars(run)) {
+        if (const auto at = VBEncrypt::KeepSecuredChars(run)) {
             result.reason = ForeignByte(position + static_cast<std::int64_t>(*at) + 1, run[*at]);
             return false;
         }

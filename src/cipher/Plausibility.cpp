@@ -33,10 +33,6 @@ bool TooManyHighCodes(std::size_t high, std::size_t n) {
     return 4 * high > 8 + n;
 }
 
-bool IsSecuredChar(char c) {
-    return (c >= '?' && c <= '~') || c == '0';
-}
-
 } // namespace
 
 bool LooksLikeText(std::string_view codes) {
@@ -54,18 +50,8 @@ bool LooksLikeText(std::string_view codes) {
 }
 
 bool IsSecuredText(std::string_view codes) {
-    std::string joined;
-    joined.reserve(codes.size());
-    for (const char c : codes) {
-        if (c == '\r' || c == '\n') {
-            continue;
-        }
-        if (!IsSecuredChar(c)) {
-            return false;
-        }
-        joined += c;
-    }
-    if (joined.size() <= VBEncrypt::kHeaderChars) {
+    std::string joined(codes);
+    if (VBEncrypt::KeepSecuredChars(joined) || joined.size() <= VBEncrypt::kHeaderChars) {
         return false;
     }
     const std::string header =

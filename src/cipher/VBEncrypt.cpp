@@ -217,4 +217,31 @@ std::string DeSecureMessage(std::string_view text, std::string_view password) {
     return std::move(result.message);
 }
 
+std::optional<std::size_t> KeepSecuredChars(std::string& text) {
+    // "?" to "~" are the codes whose distance from "?" fits in six bits. Checked
+    // for the whole run first, in a loop the compiler turns into vector code:
+    // the usual secured file has no line break and nothing foreign.
+    unsigned char outside = 0;
+    for (char c : text) {
+        outside |= static_cast<unsigned char>(c - '?') & 0xC0;
+    }
+    if (outside == 0) {
+        return std::nullopt;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            continue;
+        }
+        // "0" is read as "|", as the decoder always has.
+        if (static_cast<unsigned char>(c - '?') >= 64 && c != '0') {
+            return i;
+        }
+        text[kept++] = c;
+    }
+    text.resize(kept);
+    return std::nullopt;
+}
+
 } // namespace hushnote::VBEncrypt

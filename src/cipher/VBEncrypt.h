@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -87,6 +88,12 @@ std::string EncodeLengthHeader(std::int64_t n);
 
 // The length held by a decoded header, or -1 when it has fewer than 3 codes.
 std::int64_t DecodedHeaderLength(std::string_view decodedHeader);
+
+// Drops the line breaks from text in place (a mail program may have added
+// them) and checks that the rest is secured text: "?" to "~", and "0", which
+// the decoder has always read as "|". Returns the index of the first byte that
+// is neither, leaving text partly compacted, or nothing when all is sound.
+std::optional<std::size_t> KeepSecuredChars(std::string& text);
 
 inline constexpr std::int64_t kMaxLength = 16'777'215;
 // The longest message the Secure command takes (line breaks count two), so
