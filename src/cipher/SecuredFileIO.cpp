@@ -1,5 +1,6 @@
 #include "cipher/SecuredFileIO.h"
 
+#include "cipher/BackgroundIO.h"
 #include "cipher/VBEncrypt.h"
 #include "common/error.h"
 #include "common/message.h"
@@ -15,12 +16,6 @@
 
 namespace hushnote::fileio {
 namespace {
-
-constexpr std::size_t kStreamBuffer = 1 << 18;
-// How much of a temporary file is written before the kernel is asked to start
-// putting it on disk: the cipher works on while the disk writes, so the sync
-// before the rename finds little left to wait for.
-constexpr std::int64_t kWriteBackStep = std::int64_t{2} << 20;
 
 struct Limits {
     std::int64_t onDisk;   // the most a file that reports its size may hold
@@ -158,20 +153,13 @@ InputFile::InputFile(const std::filesystem::path& path, Purpose purpose, IfMissi
         throw Failure(kErrInvalidArgument, QuotedPath(path) + " is " + Grouped(opened_.st_size) +
                                                " bytes long; " + limits.tooLarge);
     }
-    file_ = ::fdopen(fd, "rb");
-    if (file_ == nullptr) {
-        ThrowFileError(errno, path, false);
-    }
-    closer.fd = -1;
-    // glibc ignores the size unless it is given the buffer itself.
-    buffer_ = std::make_unique<char[]>(kStreamBuffer);
-    std::setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
     size_ = opened_.st_size;
     if (size_ == 0) {
         // Reports no size but may hold data, as /proc files do: the length
         // goes first into the header, so read it all before anything else.
+        ReadAhead all(fd, limits.inMemory + 1);
         char chunk[65536];
-        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file_)) > 0;) {
+        for (std::size_t got; (got = all.Read(chunk, sizeof chunk)) > 0;) {
             memory_.append(chunk, got);
             if (static_cast<std::int64_t>(memory_.size()) > limits.inMemory) {
                 throw Failure(kErrInvalidArgument, QuotedPath(path) + " is more than " +
@@ -179,17 +167,20 @@ InputFile::InputFile(const std::filesystem::path& path, Purpose purpose, IfMissi
                                                        limits.tooLarge);
             }
         }
-        if (std::ferror(file_)) {
-            ThrowFileError(errno != 0 ? errno : EIO, path_, false);
+        if (all.failure() != 0) {
+            ThrowFileError(all.failure(), path_, false);
         }
         inMemory_ = true;
         size_ = static_cast<std::int64_t>(memory_.size());
     }
+    fd_ = fd;
+    closer.fd = -1;
 }
 
 InputFile::~InputFile() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    readAhead_.reset(); // stops its thread before the descriptor goes
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
 }
 
@@ -200,9 +191,13 @@ std::size_t InputFile::Read(char* buffer, std::size_t n) {
         memoryRead_ += got;
         return got;
     }
-    const std::size_t got = std::fread(buffer, 1, n, file_);
-    if (got < n && std::ferror(file_)) {
-        ThrowFileError(errno != 0 ? errno : EIO, path_, false);
+    if (!readAhead_) {
+        // One byte past the size shows a file that grew.
+        readAhead_ = std::make_unique<ReadAhead>(fd_, size_ + 1);
+    }
+    const std::size_t got = readAhead_->Read(buffer, n);
+    if (got < n && readAhead_->failure() != 0) {
+        ThrowFileError(readAhead_->failure(), path_, false);
     }
     return got;
 }
@@ -217,9 +212,10 @@ void InputFile::CheckUnchanged() {
     }
     // The header already holds the length: a file that grew, shrank or was
     // rewritten cannot be described by it.
+    char more = 0;
     struct stat now {};
-    if (std::fgetc(file_) != EOF || std::ferror(file_) || ::fstat(::fileno(file_), &now) != 0 ||
-        now.st_size != opened_.st_size || !SameTime(now.st_mtim, opened_.st_mtim)) {
+    if (Read(&more, 1) != 0 || ::fstat(fd_, &now) != 0 || now.st_size != opened_.st_size ||
+        !SameTime(now.st_mtim, opened_.st_mtim)) {
         ThrowChanged();
     }
 }
@@ -251,13 +247,9 @@ OutputFile::OutputFile(const std::filesystem::path& path, const InputFile& input
         refuseInput(st);
         // A copy of the descriptor shares its offset and its append mode; it
         // is closed at the end, the descriptor itself stays open.
-        const int copy = ::fcntl(*fd, F_DUPFD_CLOEXEC, 3);
-        if (copy < 0 || (file_ = ::fdopen(copy, "wb")) == nullptr) {
-            const int err = errno;
-            if (copy >= 0) {
-                ::close(copy);
-            }
-            ThrowFileError(err, path, true);
+        fd_ = ::fcntl(*fd, F_DUPFD_CLOEXEC, 3);
+        if (fd_ < 0) {
+            ThrowFileError(errno, path, true);
         }
     } else {
         bool exists = ::stat(path.c_str(), &st) == 0; // follows links
@@ -270,8 +262,8 @@ OutputFile::OutputFile(const std::filesystem::path& path, const InputFile& input
         if (exists && !S_ISREG(st.st_mode)) {
             // A device or a pipe: replacing it with a file would damage the
             // system, so it is written in place.
-            file_ = std::fopen(path.c_str(), "wbe");
-            if (file_ == nullptr) {
+            fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+            if (fd_ < 0) {
                 ThrowFileError(errno, path, true);
             }
         } else {
@@ -309,24 +301,22 @@ OutputFile::OutputFile(const std::filesystem::path& path, const InputFile& input
                 temp_.clear();
                 ThrowFileError(EEXIST, path, true);
             }
-            file_ = ::fdopen(fd, "wb");
-            if (file_ == nullptr) {
-                const int err = errno;
-                ::close(fd);
+            fd_ = fd;
+            try {
+                writeBehind_ = std::make_unique<WriteBehind>(fd_);
+            } catch (...) {
+                ::close(fd_);
                 ::unlink(temp_.c_str());
-                temp_.clear();
-                ThrowFileError(err, path, true);
+                throw;
             }
         }
     }
-    buffer_ = std::make_unique<char[]>(kStreamBuffer);
-    std::setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
 }
 
 OutputFile::~OutputFile() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    writeBehind_.reset(); // stops its thread before the descriptor goes
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
     if (!committed_ && !temp_.empty()) {
         ::unlink(temp_.c_str());
@@ -345,44 +335,29 @@ void OutputFile::ThrowWriteError(int err) const {
 }
 
 void OutputFile::Write(std::string_view data) {
-    if (data.empty()) {
-        return;
-    }
-    if (std::fwrite(data.data(), 1, data.size(), file_) != data.size()) {
-        ThrowWriteError(errno != 0 ? errno : EIO);
-    }
-    if (temp_.empty()) {
-        // A device, a pipe or a descriptor someone else holds: not ours to
-        // push to disk.
-        return;
-    }
-    written_ += static_cast<std::int64_t>(data.size());
-    if (written_ - writtenBack_ >= kWriteBackStep) {
-        if (std::fflush(file_) != 0) {
-            ThrowWriteError(errno);
+    if (writeBehind_) {
+        if (!writeBehind_->Write(data)) {
+            ThrowWriteError(writeBehind_->failure());
         }
-        // Starts the write-back without waiting for it; a failure shows again
-        // at the sync in Commit, which is what decides.
-        (void)::sync_file_range(::fileno(file_), writtenBack_, written_ - writtenBack_,
-                                SYNC_FILE_RANGE_WRITE);
-        writtenBack_ = written_;
+    } else if (const int err = WriteAll(fd_, data)) {
+        ThrowWriteError(err);
     }
 }
 
 void OutputFile::Commit() {
-    if (std::fflush(file_) != 0) {
-        ThrowWriteError(errno);
-    }
-    if (!temp_.empty()) {
+    if (writeBehind_) {
+        if (!writeBehind_->Finish()) {
+            ThrowWriteError(writeBehind_->failure());
+        }
         // Failing to widen leaves the file private, which loses nothing.
-        (void)::fchmod(::fileno(file_), finalMode_);
-        if (::fdatasync(::fileno(file_)) != 0) {
+        (void)::fchmod(fd_, finalMode_);
+        if (::fdatasync(fd_) != 0) {
             ThrowWriteError(errno);
         }
     }
-    std::FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) != 0) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) {
         ThrowWriteError(errno);
     }
     if (!temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,6 +12,9 @@
 // that handle is read; the output goes to a private temporary file beside its
 // target and replaces the target only when everything was written.
 namespace hushnote::fileio {
+
+class ReadAhead;
+class WriteBehind;
 
 // What an input is opened for; each sets how much of it may be taken.
 enum class Purpose {
@@ -26,7 +28,8 @@ enum class IfMissing { Fail, Create };
 // The input of one operation. It is opened without blocking, so a pipe or a
 // device is refused at once instead of freezing the program, and every check
 // and read goes through the one descriptor, so a file renamed or replaced
-// after the check is never the file read.
+// after the check is never the file read. From the first Read on, a second
+// thread reads ahead.
 class InputFile {
 public:
     // Throws Failure: 53 missing (unless created, which only the window does
@@ -54,8 +57,8 @@ public:
 
 private:
     std::filesystem::path path_;
-    std::unique_ptr<char[]> buffer_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    std::unique_ptr<ReadAhead> readAhead_;
     struct stat opened_ {};
     std::int64_t size_ = 0;
     std::string memory_; // the whole data of a file that reports no size
@@ -78,6 +81,7 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 // - Any other existing output that is not a regular file (a device, a pipe)
 //   is written in place, never replaced.
 // What is written in place cannot be taken back: a failure part-way says so.
+// A temporary file is written on a second thread while the caller works on.
 class OutputFile {
 public:
     OutputFile(const std::filesystem::path& path, const InputFile& input);
@@ -96,10 +100,8 @@ private:
     std::filesystem::path target_; // the file that ends up holding the result
     std::filesystem::path temp_;   // empty when writing in place
     mode_t finalMode_ = 0600;
-    std::unique_ptr<char[]> buffer_;
-    std::FILE* file_ = nullptr;
-    std::int64_t written_ = 0;     // bytes given to the temporary file
-    std::int64_t writtenBack_ = 0; // of which the kernel was asked to write back
+    int fd_ = -1;
+    std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
     bool committed_ = false;
 };
 

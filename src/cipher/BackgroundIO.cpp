@@ -1,0 +1,247 @@
+#include "cipher/BackgroundIO.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace hushnote::fileio {
+namespace {
+
+constexpr std::size_t kBlocks = 4;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
+// How much is written before the kernel is asked to start putting it on disk.
+constexpr std::int64_t kWriteBackStep = std::int64_t{2} << 20;
+
+// Starts a thread that takes no signals: they stay with the caller's thread,
+// whose handlers expect to interrupt it and nothing else.
+template <typename F> std::thread QuietThread(F&& run) {
+    sigset_t all;
+    sigset_t old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &old);
+    struct Restore {
+        sigset_t* old;
+        ~Restore() { pthread_sigmask(SIG_SETMASK, old, nullptr); }
+    } restore{&old};
+    return std::thread(std::forward<F>(run));
+}
+
+} // namespace
+
+BlockRing::BlockRing(std::size_t blocks, std::size_t blockBytes)
+    : blocks_(std::make_unique<Block[]>(blocks)), count_(blocks), blockBytes_(blockBytes) {
+    for (std::size_t i = 0; i < count_; ++i) {
+        blocks_[i].data = std::make_unique<char[]>(blockBytes_);
+    }
+}
+
+std::span<char> BlockRing::WaitEmpty() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stopped_ || full_ < count_; });
+    if (stopped_) {
+        return {};
+    }
+    return {blocks_[(head_ + full_) % count_].data.get(), blockBytes_};
+}
+
+void BlockRing::Publish(std::size_t bytes) {
+    {
+        const std::lock_guard lock(mutex_);
+        blocks_[(head_ + full_) % count_].bytes = bytes;
+        ++full_;
+    }
+    changed_.notify_all();
+}
+
+void BlockRing::Close() {
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+    }
+    changed_.notify_all();
+}
+
+std::span<const char> BlockRing::WaitFull() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return stopped_ || closed_ || full_ > 0; });
+    if (stopped_ || full_ == 0) {
+        return {};
+    }
+    return {blocks_[head_].data.get(), blocks_[head_].bytes};
+}
+
+void BlockRing::Release() {
+    {
+        const std::lock_guard lock(mutex_);
+        head_ = (head_ + 1) % count_;
+        --full_;
+    }
+    changed_.notify_all();
+}
+
+void BlockRing::Stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+    }
+    changed_.notify_all();
+}
+
+ReadAhead::ReadAhead(int fd, std::int64_t limit) : ring_(kBlocks, kBlockBytes) {
+    thread_ = QuietThread([this, fd, limit] { Run(fd, limit); });
+}
+
+ReadAhead::~ReadAhead() {
+    ring_.Stop();
+    thread_.join();
+}
+
+void ReadAhead::Run(int fd, std::int64_t limit) {
+    for (std::int64_t left = limit; left > 0;) {
+        const std::span<char> block = ring_.WaitEmpty();
+        if (block.empty()) {
+            return;
+        }
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(block.size()), left));
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(fd, block.data() + got, want - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                failure_ = errno;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        if (got > 0) {
+            ring_.Publish(got);
+        }
+        if (got < want) {
+            break;
+        }
+        left -= static_cast<std::int64_t>(got);
+    }
+    ring_.Close();
+}
+
+std::size_t ReadAhead::Read(char* buffer, std::size_t n) {
+    std::size_t got = 0;
+    while (got < n) {
+        if (block_.empty()) {
+            block_ = ring_.WaitFull();
+            if (block_.empty()) {
+                break;
+            }
+        }
+        const std::size_t take = std::min(n - got, block_.size());
+        std::memcpy(buffer + got, block_.data(), take);
+        got += take;
+        block_ = block_.subspan(take);
+        if (block_.empty()) {
+            ring_.Release();
+        }
+    }
+    return got;
+}
+
+int ReadAhead::failure() const {
+    return failure_;
+}
+
+int WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return errno;
+        }
+        if (n == 0) {
+            return EIO;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+WriteBehind::WriteBehind(int fd) : ring_(kBlocks, kBlockBytes) {
+    thread_ = QuietThread([this, fd] { Run(fd); });
+}
+
+WriteBehind::~WriteBehind() {
+    ring_.Stop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void WriteBehind::Run(int fd) {
+    std::int64_t written = 0;
+    std::int64_t writtenBack = 0;
+    for (;;) {
+        const std::span<const char> block = ring_.WaitFull();
+        if (block.empty()) {
+            return;
+        }
+        if (const int err = WriteAll(fd, {block.data(), block.size()})) {
+            failure_ = err;
+            ring_.Stop();
+            return;
+        }
+        ring_.Release();
+        written += static_cast<std::int64_t>(block.size());
+        if (written - writtenBack >= kWriteBackStep) {
+            // Starts the write-back without waiting for it; a failure shows
+            // again at the sync that decides.
+            (void)::sync_file_range(fd, writtenBack, written - writtenBack, SYNC_FILE_RANGE_WRITE);
+            writtenBack = written;
+        }
+    }
+}
+
+bool WriteBehind::Write(std::string_view data) {
+    while (!data.empty()) {
+        if (block_.empty()) {
+            block_ = ring_.WaitEmpty();
+            filled_ = 0;
+            if (block_.empty()) {
+                return false;
+            }
+        }
+        const std::size_t take = std::min(data.size(), block_.size() - filled_);
+        std::memcpy(block_.data() + filled_, data.data(), take);
+        filled_ += take;
+        data.remove_prefix(take);
+        if (filled_ == block_.size()) {
+            ring_.Publish(filled_);
+            block_ = {};
+        }
+    }
+    return true;
+}
+
+bool WriteBehind::Finish() {
+    if (!block_.empty() && filled_ > 0) {
+        ring_.Publish(filled_);
+    }
+    block_ = {};
+    ring_.Close();
+    thread_.join();
+    return failure_ == 0;
+}
+
+int WriteBehind::failure() const {
+    return failure_;
+}
+
+} // namespace hushnote::fileio
