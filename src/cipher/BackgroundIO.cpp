@@ -12,7 +12,8 @@ namespace hushnote::fileio {
 namespace {
 
 constexpr std::size_t kBlocks = 4;
-constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
+// Small enough that a block is still in the cache when the other thread takes it.
+constexpr std::size_t kBlockBytes = WriteBehind::kBlockBytes;
 // How much is written before the kernel is asked to start putting it on disk.
 constexpr std::int64_t kWriteBackStep = std::int64_t{2} << 20;
 
@@ -211,23 +212,39 @@ void WriteBehind::Run(int fd) {
 
 bool WriteBehind::Write(std::string_view data) {
     while (!data.empty()) {
-        if (block_.empty()) {
-            block_ = ring_.WaitEmpty();
-            filled_ = 0;
-            if (block_.empty()) {
-                return false;
-            }
+        const std::size_t take = std::min(data.size(), kBlockBytes);
+        char* area = Reserve(take);
+        if (area == nullptr) {
+            return false;
         }
-        const std::size_t take = std::min(data.size(), block_.size() - filled_);
-        std::memcpy(block_.data() + filled_, data.data(), take);
-        filled_ += take;
+        std::memcpy(area, data.data(), take);
+        Fill(take);
         data.remove_prefix(take);
-        if (filled_ == block_.size()) {
-            ring_.Publish(filled_);
-            block_ = {};
-        }
     }
     return true;
+}
+
+char* WriteBehind::Reserve(std::size_t n) {
+    if (!block_.empty() && block_.size() - filled_ < n) {
+        ring_.Publish(filled_);
+        block_ = {};
+    }
+    if (block_.empty()) {
+        block_ = ring_.WaitEmpty();
+        filled_ = 0;
+        if (block_.empty()) {
+            return nullptr;
+        }
+    }
+    return block_.data() + filled_;
+}
+
+void WriteBehind::Fill(std::size_t n) {
+    filled_ += n;
+    if (filled_ == block_.size()) {
+        ring_.Publish(filled_);
+        block_ = {};
+    }
 }
 
 bool WriteBehind::Finish() {

@@ -89,6 +89,11 @@ public:
 
     // False once a write failed; failure() says why.
     bool Write(std::string_view data);
+    // Room for n bytes (n at most kBlockBytes) to be filled in place and
+    // handed over by Fill, which saves a copy; nullptr once a write failed.
+    char* Reserve(std::size_t n);
+    void Fill(std::size_t n);
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
     // Waits until everything given was written; false if anything failed.
     bool Finish();
     int failure() const;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -184,14 +185,14 @@ void CCipher::CipherInPlace(std::string& piece) {
     }
 }
 
-std::string CCipher::Encode(std::string_view piece) {
+std::size_t CCipher::EncodeInto(std::string_view piece, char* out) {
     if (DLLMode_ != CipherMode::Library) {
-        return VBEncrypt::EncodePrintable(piece);
+        const std::string text = VBEncrypt::EncodePrintable(piece);
+        std::memcpy(out, text.data(), text.size());
+        return text.size();
     }
-    const auto k = static_cast<std::int32_t>(piece.size());
-    std::string out((k / 3 + 1) * 4, ' ');
-    out.resize(static_cast<std::size_t>(library_.EncodeText(piece.data(), k, out.data())));
-    return out;
+    return static_cast<std::size_t>(
+        library_.EncodeText(piece.data(), static_cast<std::int32_t>(piece.size()), out));
 }
 
 std::string CCipher::Decode(std::string_view piece) {
@@ -240,7 +241,8 @@ std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::p
     out.Write(VBEncrypt::EncodeLengthHeader(n));
     ForEachPiece(in, n, kSecurePiece, [&](std::string& piece) {
         CipherInPlace(piece);
-        out.Write(Encode(piece));
+        out.WriteWith((piece.size() / 3 + 1) * 4,
+                      [&](char* area) { return EncodeInto(piece, area); });
         return true;
     });
     in.CheckUnchanged();

@@ -125,7 +125,9 @@ private:
     // which returns false to stop early.
     void ForEachPiece(fileio::InputFile& in, std::int64_t length, std::int32_t pieceSize,
                       const std::function<bool(std::string&)>& work);
-    std::string Encode(std::string_view piece);
+    // Writes the encoded piece to out, which has room for (size / 3 + 1) * 4
+    // characters; returns how many it wrote.
+    std::size_t EncodeInto(std::string_view piece, char* out);
     std::string Decode(std::string_view piece);
     void CipherInPlace(std::string& piece);
 

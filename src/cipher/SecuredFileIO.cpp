@@ -344,6 +344,19 @@ void OutputFile::Write(std::string_view data) {
     }
 }
 
+void OutputFile::WriteWith(std::size_t most, const std::function<std::size_t(char*)>& fill) {
+    if (!writeBehind_) {
+        scratch_.resize(most);
+        Write({scratch_.data(), fill(scratch_.data())});
+        return;
+    }
+    char* area = writeBehind_->Reserve(most);
+    if (area == nullptr) {
+        ThrowWriteError(writeBehind_->failure());
+    }
+    writeBehind_->Fill(fill(area));
+}
+
 void OutputFile::Commit() {
     if (writeBehind_) {
         if (!writeBehind_->Finish()) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -90,6 +91,9 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
 
     void Write(std::string_view data);
+    // Lets fill write up to most bytes (at most 64 KiB) straight into the
+    // output's buffer; fill returns how many it wrote.
+    void WriteWith(std::size_t most, const std::function<std::size_t(char*)>& fill);
     // Flushes everything and moves the result over the target's name.
     void Commit();
 
@@ -102,6 +106,7 @@ private:
     mode_t finalMode_ = 0600;
     int fd_ = -1;
     std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
+    std::string scratch_;                      // WriteWith's buffer otherwise
     bool committed_ = false;
 };
 
