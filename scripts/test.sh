@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Hushnote and runs every test: the unit and widget tests, the same
 # tests in an optimised release build and under the address/undefined-
-# behaviour sanitizers (leaks count), short fuzz runs, the end-to-end run on a
+# behaviour sanitizers (leaks count), the engine's and the command-line
+# tool's tests under the thread sanitizer, short fuzz runs, the end-to-end run on a
 # real X server and the package test, whose package comes from that release
 # build.
 #
@@ -37,6 +38,11 @@ stage "Sanitizers (address, undefined behaviour, leaks)"
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan -j2
+
+stage "Thread sanitizer (the file threads, through the engine's and the command-line tool's tests)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan -j2
 
 stage "Fuzzing, ${FUZZ_SECONDS:-30} s per target"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
