@@ -192,8 +192,7 @@ std::size_t InputFile::Read(char* buffer, std::size_t n) {
         return got;
     }
     if (!readAhead_) {
-        // One byte past the size shows a file that grew.
-        readAhead_ = std::make_unique<ReadAhead>(fd_, size_ + 1);
+        readAhead_ = std::make_unique<ReadAhead>(fd_, size_);
     }
     const std::size_t got = readAhead_->Read(buffer, n);
     if (got < n && readAhead_->failure() != 0) {
@@ -212,9 +211,8 @@ void InputFile::CheckUnchanged() {
     }
     // The header already holds the length: a file that grew, shrank or was
     // rewritten cannot be described by it.
-    char more = 0;
     struct stat now {};
-    if (Read(&more, 1) != 0 || ::fstat(fd_, &now) != 0 || now.st_size != opened_.st_size ||
+    if (::fstat(fd_, &now) != 0 || now.st_size != opened_.st_size ||
         !SameTime(now.st_mtim, opened_.st_mtim)) {
         ThrowChanged();
     }

@@ -167,16 +167,25 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
         const timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
         ::utimensat(AT_FDCWD, in.c_str(), times, 0);
     };
+    // Only the size tells: the time stays, as a write within one clock tick leaves it.
+    const auto growKeepingTime = [&] {
+        struct stat st {};
+        ::stat(in.c_str(), &st);
+        std::ofstream(in, std::ios::app) << "more";
+        const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+        ::utimensat(AT_FDCWD, in.c_str(), times, 0);
+    };
     const char* changed = "changed while it was read";
     // midWay is done at the first progress report; error 0: secured, and read back as it was.
     // clang-format off
     struct Case { const char* name; fs::path in; std::function<void()> midWay{}; int error = 0; const char* says = ""; };
     const Case cases[] = {
-        {.name = "grows", .in = in, .midWay = [&] { std::ofstream(in, std::ios::app) << "more"; }, .error = kErrPathAccess, .says = changed},
+        {.name = "grows", .in = in, .midWay = growKeepingTime, .error = kErrPathAccess, .says = changed},
         {.name = "shrinks", .in = in, .midWay = [&] { fs::resize_file(in, 5000); }, .error = kErrPathAccess, .says = changed},
         {.name = "rewritten", .in = in, .midWay = rewrite, .error = kErrPathAccess, .says = changed},
         {.name = "removed: read whole through its handle", .in = in, .midWay = [&] { fs::remove(in); }},
         {.name = "reports no size: read to its end", .in = "/proc/version"},
+        {.name = "unreadable", .in = "/proc/self/mem", .error = kErrPathAccess, .says = "Input/output error"},
         {.name = "missing", .in = dir / "new"},
         {.name = "dangling link", .in = dir / "dangling", .error = kErrFileNotFound, .says = "not found"},
         {.name = "pipe", .in = dir / "fifo", .error = kErrPathAccess, .says = "not a regular file"},
