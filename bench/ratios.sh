@@ -45,7 +45,7 @@ if [ $check -eq 1 ]; then
   printf '%s\n' 'staple horse 16c' >"$work/PW"
   hex=$(printf '%s' 'staple horse 16c' | od -An -tx1 | tr -d ' \n')
   whole=$(python3 - "$cli" "$work" "$hex" <<'PY'
-import statistics, subprocess, sys, time
+import os, statistics, subprocess, sys, time
 
 cli, work, hex_key = sys.argv[1:]
 ours = [cli, "secure-file", "--mode", "library", "--password-file", f"{work}/PW",
@@ -54,6 +54,10 @@ theirs = ["bash", "-c", f"openssl enc -rc4 -nosalt -K {hex_key} -provider legacy
           f"-provider default -in {work}/F | base64 -w0 > {work}/OUT2"]
 
 def timed(cmd):
+    # Each run starts on a settled disk, as a user's single command does: the
+    # write-back of the run before would otherwise fall on this one.
+    os.sync()
+    time.sleep(0.2)
     start = time.perf_counter()
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
     return time.perf_counter() - start

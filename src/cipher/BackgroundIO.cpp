@@ -42,7 +42,11 @@ BlockRing::BlockRing(std::size_t blocks, std::size_t blockBytes)
 
 std::span<char> BlockRing::WaitEmpty() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stopped_ || full_ < count_; });
+    if (!stopped_ && full_ == count_) {
+        producerWaits_ = true;
+        emptyReady_.wait(lock, [this] { return stopped_ || full_ <= count_ / 2; });
+        producerWaits_ = false;
+    }
     if (stopped_) {
         return {};
     }
@@ -50,12 +54,13 @@ std::span<char> BlockRing::WaitEmpty() {
 }
 
 void BlockRing::Publish(std::size_t bytes) {
-    {
-        const std::lock_guard lock(mutex_);
-        blocks_[(head_ + full_) % count_].bytes = bytes;
-        ++full_;
+    std::unique_lock lock(mutex_);
+    blocks_[(head_ + full_) % count_].bytes = bytes;
+    ++full_;
+    if (consumerWaits_ && full_ >= (count_ + 1) / 2) {
+        lock.unlock();
+        fullReady_.notify_one();
     }
-    changed_.notify_all();
 }
 
 void BlockRing::Close() {
@@ -63,12 +68,17 @@ void BlockRing::Close() {
         const std::lock_guard lock(mutex_);
         closed_ = true;
     }
-    changed_.notify_all();
+    fullReady_.notify_one();
 }
 
 std::span<const char> BlockRing::WaitFull() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return stopped_ || closed_ || full_ > 0; });
+    if (!stopped_ && !closed_ && full_ == 0) {
+        consumerWaits_ = true;
+        fullReady_.wait(lock,
+                        [this] { return stopped_ || closed_ || full_ >= (count_ + 1) / 2; });
+        consumerWaits_ = false;
+    }
     if (stopped_ || full_ == 0) {
         return {};
     }
@@ -76,12 +86,13 @@ std::span<const char> BlockRing::WaitFull() {
 }
 
 void BlockRing::Release() {
-    {
-        const std::lock_guard lock(mutex_);
-        head_ = (head_ + 1) % count_;
-        --full_;
+    std::unique_lock lock(mutex_);
+    head_ = (head_ + 1) % count_;
+    --full_;
+    if (producerWaits_ && full_ <= count_ / 2) {
+        lock.unlock();
+        emptyReady_.notify_one();
     }
-    changed_.notify_all();
 }
 
 void BlockRing::Stop() {
@@ -89,7 +100,8 @@ void BlockRing::Stop() {
         const std::lock_guard lock(mutex_);
         stopped_ = true;
     }
-    changed_.notify_all();
+    emptyReady_.notify_one();
+    fullReady_.notify_one();
 }
 
 ReadAhead::ReadAhead(int fd, std::int64_t limit) : ring_(kBlocks, kBlockBytes) {
