@@ -124,9 +124,12 @@ TEST(CCipherMode, ByTheLibraryFound) {
 TEST(CCipherStrings, EdgesReadAsTheBuiltInEngineReadsThem) {
     CCipher c;
     EXPECT_EQ(c.SecureString("", "pw"), "????????");
-    for (const std::string& text : {std::string(""), std::string("???D????"),
-                                    EncodeLengthHeader(100) + SecureMessage("abc", "pw").substr(8),
-                                    EncodeLengthHeader(1) + "A", EncodeLengthHeader(3) + "~~?"}) {
+    for (const std::string& text :
+         {std::string(""), std::string("???D????"),
+          EncodeLengthHeader(100) + SecureMessage("abc", "pw").substr(8),
+          EncodeLengthHeader(1) + "A", EncodeLengthHeader(3) + "~~?",
+          // A group led by a code of 127 or more decodes to nothing.
+          EncodeLengthHeader(3) + "\x7F???", EncodeLengthHeader(6) + "????\xFF???"}) {
         EXPECT_EQ(c.DeSecureString(text, "pw"), DeSecureMessage(text, "pw")) << text;
     }
     EXPECT_EQ(c.DeSecureString("WUH", "pw"), "ERR") << "the library decodes 3 characters to none";
