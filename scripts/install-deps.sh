@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev openssl
   clang-14 libclang-rt-14-dev
   qt6-qpa-plugins xvfb xauth x11-utils xdotool xclip imagemagick fonts-dejavu-core
-  hyperfine desktop-file-utils appstream lintian dpkg-dev file python3 man-db clang-format-15
+  hyperfine strace desktop-file-utils appstream lintian dpkg-dev file python3 man-db clang-format-15
   # word lists: real messages for the wrong-password rule's tests
   wamerican wngerman wfrench wspanish
 )
