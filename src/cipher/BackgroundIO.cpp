@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace hushnote::fileio {
@@ -75,8 +76,7 @@ std::span<const char> BlockRing::WaitFull() {
     std::unique_lock lock(mutex_);
     if (!stopped_ && !closed_ && full_ == 0) {
         consumerWaits_ = true;
-        fullReady_.wait(lock,
-                        [this] { return stopped_ || closed_ || full_ >= (count_ + 1) / 2; });
+        fullReady_.wait(lock, [this] { return stopped_ || closed_ || full_ >= (count_ + 1) / 2; });
         consumerWaits_ = false;
     }
     if (stopped_ || full_ == 0) {
@@ -173,9 +173,6 @@ int ReadAhead::failure() const {
 int WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
         if (n < 0) {
             return errno;
         }
@@ -183,6 +180,13 @@ int WriteAll(int fd, std::string_view data) {
             return EIO;
         }
         data.remove_prefix(static_cast<std::size_t>(n));
+        // A pipe, a terminal or a socket that blocks takes less only when a
+        // signal came: going on would swallow the interrupt. A file that
+        // takes less tells why at the next write.
+        struct stat st {};
+        if (!data.empty() && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+            return EINTR;
+        }
     }
     return 0;
 }

@@ -113,8 +113,9 @@ private:
     std::thread thread_;
 };
 
-// Writes all of data to fd, retrying short and interrupted writes; the errno
-// of the failure, or 0.
+// Writes all of data to fd; the errno of the failure, or 0. A write that a
+// signal interrupted fails with EINTR, even part-way, so that an interrupt
+// reaches a caller blocked on a full pipe.
 int WriteAll(int fd, std::string_view data);
 
 } // namespace hushnote::fileio

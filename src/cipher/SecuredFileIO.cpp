@@ -17,6 +17,10 @@
 namespace hushnote::fileio {
 namespace {
 
+// What is written in place is gathered to this size first: a write call per
+// piece would cost more than the work on it.
+constexpr std::size_t kInPlaceBuffer = std::size_t{1} << 18;
+
 struct Limits {
     std::int64_t onDisk;   // the most a file that reports its size may hold
     std::int64_t inMemory; // the most read from a file that reports none
@@ -337,26 +341,43 @@ void OutputFile::Write(std::string_view data) {
         if (!writeBehind_->Write(data)) {
             ThrowWriteError(writeBehind_->failure());
         }
-    } else if (const int err = WriteAll(fd_, data)) {
-        ThrowWriteError(err);
+        return;
+    }
+    pending_.append(data);
+    if (pending_.size() >= kInPlaceBuffer) {
+        WritePending();
     }
 }
 
 void OutputFile::WriteWith(std::size_t most, const std::function<std::size_t(char*)>& fill) {
-    if (!writeBehind_) {
-        scratch_.resize(most);
-        Write({scratch_.data(), fill(scratch_.data())});
+    if (writeBehind_) {
+        char* area = writeBehind_->Reserve(most);
+        if (area == nullptr) {
+            ThrowWriteError(writeBehind_->failure());
+        }
+        writeBehind_->Fill(fill(area));
         return;
     }
-    char* area = writeBehind_->Reserve(most);
-    if (area == nullptr) {
-        ThrowWriteError(writeBehind_->failure());
+    const std::size_t at = pending_.size();
+    pending_.resize(at + most);
+    pending_.resize(at + fill(pending_.data() + at));
+    if (pending_.size() >= kInPlaceBuffer) {
+        WritePending();
     }
-    writeBehind_->Fill(fill(area));
+}
+
+void OutputFile::WritePending() {
+    const int err = WriteAll(fd_, pending_);
+    pending_.clear();
+    if (err != 0) {
+        ThrowWriteError(err);
+    }
 }
 
 void OutputFile::Commit() {
-    if (writeBehind_) {
+    if (!writeBehind_) {
+        WritePending();
+    } else {
         if (!writeBehind_->Finish()) {
             ThrowWriteError(writeBehind_->failure());
         }

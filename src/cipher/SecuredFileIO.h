@@ -99,6 +99,7 @@ public:
 
 private:
     [[noreturn]] void ThrowWriteError(int err) const;
+    void WritePending();
 
     std::filesystem::path path_;   // what the user named
     std::filesystem::path target_; // the file that ends up holding the result
@@ -106,7 +107,7 @@ private:
     mode_t finalMode_ = 0600;
     int fd_ = -1;
     std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
-    std::string scratch_;                      // WriteWith's buffer otherwise
+    std::string pending_; // otherwise what waits to be written, in few large writes
     bool committed_ = false;
 };
 

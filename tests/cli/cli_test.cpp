@@ -210,6 +210,24 @@ TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
         EXPECT_EQ(ReadFile("existing"), "old");
         EXPECT_EQ(dir.Count(), before); // no temporary file left
     }
+    // Also while blocked on a pipe that nobody reads, part-way through a write.
+    int pipeFds[2];
+    ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+    const pid_t pid =
+        Spawn(FileCall("secure-file", "library", "plain", "/dev/stdout"), {null, pipeFds[1], null});
+    ::close(pipeFds[1]);
+    usleep(300000);
+    kill(pid, SIGINT);
+    int st = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 500 && (done = waitpid(pid, &st, WNOHANG)) == 0; ++i, usleep(10000)) {
+    }
+    ::close(pipeFds[0]); // unblocks it, if it is still there
+    if (done == 0) {
+        ADD_FAILURE() << "an interrupt did not stop it";
+        waitpid(pid, &st, 0);
+    }
+    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGINT) << st;
 }
 
 // Only the library in the program's own folder counts, not one in the working
