@@ -87,6 +87,8 @@ private:
 // later sync has little left to wait for.
 class WriteBehind {
 public:
+    static constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
+
     explicit WriteBehind(int fd);
     ~WriteBehind(); // abandons what was not written yet
     WriteBehind(const WriteBehind&) = delete;
@@ -98,7 +100,6 @@ public:
     // handed over by Fill, which saves a copy; nullptr once a write failed.
     char* Reserve(std::size_t n);
     void Fill(std::size_t n);
-    static constexpr std::size_t kBlockBytes = std::size_t{1} << 18;
     // Waits until everything given was written; false if anything failed.
     bool Finish();
     int failure() const;
