@@ -1,7 +1,7 @@
 // Throughput of the built-in engine, of the native library and of OpenSSL's
 // libcrypto on the same data. Names are group/implementation/size; bench/
 // ratios.sh divides each implementation by the "openssl" entry of its group.
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "fncryptlib/fncrypt_core.h"
 #include "fncryptlib/fncryptlib.h"
 

@@ -1,6 +1,6 @@
 // The library's DecodeText on any text: within its buffer, and byte for byte
 // what the built-in DecodePrintable gives.
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "fncryptlib/fncryptlib.h"
 
 #include <cstdlib>

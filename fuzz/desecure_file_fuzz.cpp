@@ -2,7 +2,7 @@
 // with a Failure, both modes write the same bytes, and what they write is what
 // the De-Secure button gives for the same text with its line breaks removed.
 #include "cipher/CCipher.h"
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "common/error.h"
 
 #include <algorithm>

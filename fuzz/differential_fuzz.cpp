@@ -5,7 +5,7 @@
 // the message in one call against the message cut where the password's bytes
 // say, so the blocks of the faster loops start at every offset.
 #include "cipher/CCipher.h"
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "fncryptlib/fncrypt_core.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "cipher/CCipher.h"
 
-#include "cipher/SecuredFileIO.h"
-#include "cipher/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
+#include "engine/VBEncrypt.h"
 #include "common/error.h"
 #include "common/message.h"
 

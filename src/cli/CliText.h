@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/secret.h"
+#include "engine/LineBreaks.h"
 
 #include <string>
 #include <string_view>
@@ -12,16 +13,9 @@ namespace hushnote::cli {
 
 using hushnote::Secret;
 using hushnote::Wipe;
-
-// Every LF that does not follow a CR becomes CR LF; CR LF stays as it is.
-std::string ToCrLf(std::string_view codes);
-
-// Every CR LF becomes LF; a lone CR or LF stays.
-std::string ToLf(std::string_view codes);
-
-// Removes every CR and every LF: secured text never holds a line break, and a
-// mail program or an editor may have broken it into lines of any kind.
-std::string JoinLines(std::string_view text);
+using linebreaks::JoinLines;
+using linebreaks::ToCrLf;
+using linebreaks::ToLf;
 
 // What desecure-text reads (UTF-8, perhaps broken into lines) as the secured
 // text the engine takes. Throws Failure for input that is not UTF-8 or holds

@@ -5,8 +5,8 @@
 
 #include "cipher/CCipher.h"
 #include "cipher/FNCryptLib.h"
-#include "cipher/SecuredFileIO.h"
-#include "cipher/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
+#include "engine/VBEncrypt.h"
 #include "cli/CliText.h"
 #include "cli/Password.h"
 #include "cli/Terminal.h"

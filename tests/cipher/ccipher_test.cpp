@@ -2,7 +2,7 @@
 // the cipher object picks its mode. Known answers for the cipher and the
 // encoding are in tests/fncryptlib, held against every engine.
 #include "cipher/CCipher.h"
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "common/codepage.h"
 #include "support/test_util.h"
 

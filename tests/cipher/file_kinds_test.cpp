@@ -2,8 +2,8 @@
 // over. Inputs that are not plain files or change while they are read,
 // outputs that are links, devices, streams or full disks, and secured files
 // that a mail program wrapped or cut. A failure leaves everything as it was.
-#include "cipher/SecuredFileIO.h"
-#include "cipher/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
+#include "engine/VBEncrypt.h"
 #include "support/test_util.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // hushnote-cli: its command line read in process, then the built program run
 // as a user or a script would run it, where the process itself matters.
 
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "cli/Options.h"

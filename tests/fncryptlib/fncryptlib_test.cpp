@@ -4,7 +4,7 @@
 // where the processor has it) and each RC4 loop (portable, x86-64); then the
 // C interface's own rules. The library as the program loads it is held to the
 // built-in engine in tests/cipher.
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 #include "fncryptlib/fncrypt_core.h"
 #include "fncryptlib/fncryptlib.h"
 #include "support/test_util.h"

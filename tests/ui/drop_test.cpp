@@ -1,7 +1,7 @@
 #include "ui/ui_test_util.h"
 
-#include "cipher/DroppedText.h"
-#include "cipher/VBEncrypt.h"
+#include "fileio/DroppedText.h"
+#include "engine/VBEncrypt.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 #include "ui/ui_test_util.h"
 
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 
 namespace hushnote::test {
 namespace {

@@ -4,7 +4,7 @@
 #include "hushnote/identity.h"
 #include "ui/about/HTMLLink.h"
 #include "ui/about/UrlOpener.h"
-#include "ui/dialogs/Layout.h"
+#include "ui/shared/Layout.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,8 +1,8 @@
 #include "ui/main/frmMain.h"
 
-#include "cipher/DroppedText.h"
-#include "cipher/Plausibility.h"
-#include "cipher/VBEncrypt.h"
+#include "fileio/DroppedText.h"
+#include "engine/Plausibility.h"
+#include "engine/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/secret.h"

@@ -1,6 +1,6 @@
 #include "ui/main/frmMain.h"
 
-#include "ui/dialogs/Layout.h"
+#include "ui/shared/Layout.h"
 #include "ui/main/MsgTextBox.h"
 #include "ui/main/StatusLine.h"
 

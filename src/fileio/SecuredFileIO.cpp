@@ -1,9 +1,9 @@
-#include "cipher/SecuredFileIO.h"
+#include "fileio/SecuredFileIO.h"
 
-#include "cipher/BackgroundIO.h"
-#include "cipher/VBEncrypt.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "engine/VBEncrypt.h"
+#include "fileio/BackgroundIO.h"
 
 #include <cerrno>
 #include <charconv>

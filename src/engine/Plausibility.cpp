@@ -1,6 +1,6 @@
-#include "cipher/Plausibility.h"
+#include "engine/Plausibility.h"
 
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -22,7 +22,7 @@ bool IsControl(std::uint8_t code) {
 bool IsTypographic(std::uint8_t code) {
     constexpr std::uint8_t kCodes[] = {0x80, 0x84, 0x85, 0x91, 0x92, 0x93,
                                        0x94, 0x96, 0x97, 0xA0, 0xAB, 0xBB};
-    return std::ranges::find(kCodes, code) != std::end(kCodes);
+    return std::find(std::begin(kCodes), std::end(kCodes), code) != std::end(kCodes);
 }
 
 // Up to 2 + n / 4 codes of 128 and above pass. Messages of random German,

@@ -1,4 +1,4 @@
-#include "cipher/VBEncrypt.h"
+#include "engine/VBEncrypt.h"
 
 #include "common/error.h"
 #include "common/secret.h"

@@ -1,6 +1,6 @@
-#include "cipher/DroppedText.h"
+#include "fileio/DroppedText.h"
 
-#include "cipher/SecuredFileIO.h"
+#include "fileio/SecuredFileIO.h"
 
 namespace hushnote::dropped {
 

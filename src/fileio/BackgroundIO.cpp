@@ -1,4 +1,4 @@
-#include "cipher/BackgroundIO.h"
+#include "fileio/BackgroundIO.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "ui/dialogs/Layout.h"
+#include "ui/shared/Layout.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
