@@ -2,6 +2,7 @@
 
 #include "cipher/FNCryptLib.h"
 #include "common/error.h"
+#include "engine/SecuredFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -38,22 +39,6 @@ enum class CipherMode : std::int16_t {
     Library = 0,       // the native library is used
     NotLoaded = 1,     // built-in: the library did not load (nothing shown)
     LibraryFailed = 2, // built-in after another library failure, shown to the user
-};
-
-// What DeSecureFile made of its input, with the numbers it has always had.
-enum class DeSecureOutcome : std::int16_t {
-    Done = 0,
-    NotSecured = 1, // nothing was written
-    Damaged = 2,    // the body holds less than its header says; what it holds was written
-};
-
-struct DeSecureResult {
-    DeSecureOutcome outcome = DeSecureOutcome::Done;
-    // NotSecured: the first byte no secured file holds ("byte 9 is 0x20,
-    // ..."); empty when the header cannot be read.
-    std::string reason;
-    std::int64_t expected = 0;  // Damaged: the length the header gives
-    std::int64_t recovered = 0; // Damaged: the bytes written
 };
 
 // The cipher object: chooses between the native library and the built-in
