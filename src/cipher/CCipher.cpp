@@ -161,21 +161,20 @@ std::string CCipher::DeSecureString(std::string_view message, std::string_view p
     return result;
 }
 
-void CCipher::SelectModeAndKey(std::string_view password) {
-    if (DLLMode_ == CipherMode::Library) {
-        Initilize(password, 0);
+CCipher::FileOperation::FileOperation(CCipher& cipher, std::string_view password)
+    : cipher_(cipher) {
+    if (cipher_.DLLMode_ == CipherMode::Library) {
+        cipher_.Initilize(password, 0);
     }
-    if (DLLMode_ != CipherMode::Library) {
-        VBEncrypt::KeyCipher(password);
+    if (cipher_.DLLMode_ != CipherMode::Library) {
+        keyed_.emplace(password);
     }
 }
 
-void CCipher::EndFileOperation() {
-    if (DLLMode_ == CipherMode::Library) {
-        Initilize(kEndOfFileKey, 0);
+CCipher::FileOperation::~FileOperation() {
+    if (cipher_.DLLMode_ == CipherMode::Library) {
+        cipher_.Initilize(kEndOfFileKey, 0);
     }
-    // No caller reads the built-in state after a file; leave no key behind.
-    VBEncrypt::WipeState();
 }
 
 void CCipher::CipherInPlace(std::string& piece) {
@@ -235,8 +234,7 @@ std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
 
 std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
                                  std::string_view password) {
-    SelectModeAndKey(password);
-    const EndOfFileOperation end{this};
+    const FileOperation keyed(*this, password);
     const std::int64_t n = in.size();
     fileio::OutputFile out(outfile, in);
     out.Write(VBEncrypt::EncodeLengthHeader(n));
@@ -260,8 +258,7 @@ DeSecureResult CCipher::DeSecureFile(const std::filesystem::path& infile,
 
 DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
                                      std::string_view password) {
-    SelectModeAndKey(password);
-    const EndOfFileOperation end{this};
+    const FileOperation keyed(*this, password);
     SecuredFileReader reader([this](std::string_view groups) { return Decode(groups); });
     for (std::string run; reader.HeaderWanted() > 0;) {
         run.resize(reader.HeaderWanted());

@@ -3,10 +3,12 @@
 #include "cipher/FNCryptLib.h"
 #include "common/error.h"
 #include "engine/SecuredFile.h"
+#include "engine/VBEncrypt.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -96,15 +98,21 @@ public:
     static constexpr std::int32_t kDeSecurePiece = 5460;
 
 private:
-    // However a file operation ends, the library loses the password's key
+    // One file operation: chooses the mode and keys it with the password, and
+    // however the operation ends, the library loses the password's key
     // schedule and the built-in state is wiped.
-    struct EndOfFileOperation {
-        CCipher* cipher;
-        ~EndOfFileOperation() { cipher->EndFileOperation(); }
+    class FileOperation {
+    public:
+        FileOperation(CCipher& cipher, std::string_view password);
+        ~FileOperation();
+        FileOperation(const FileOperation&) = delete;
+        FileOperation& operator=(const FileOperation&) = delete;
+
+    private:
+        CCipher& cipher_;
+        std::optional<VBEncrypt::KeyedState> keyed_;
     };
 
-    void SelectModeAndKey(std::string_view password);
-    void EndFileOperation();
     // Reads length bytes of in piece by piece, reporting progress before each
     // piece (and stopping when asked to), and hands every piece to work,
     // which returns false to stop early.

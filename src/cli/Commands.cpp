@@ -158,7 +158,6 @@ ExitStatus RunSecureText(const Options& o) {
     Secret password;
     GetPassword(o, password);
     std::string secured = VBEncrypt::SecureMessage(message.value(), password.value());
-    VBEncrypt::WipeState();
     secured += '\n';
     WriteOut(secured);
     return ExitStatus::Success;

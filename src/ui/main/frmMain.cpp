@@ -198,8 +198,6 @@ void frmMain::cmdSecure_Click() {
         const Secret codes(ToCodes(message, codepage::Purpose::Securing));
         const Secret password(PasswordCodes(txtPassword));
         secured = VBEncrypt::SecureMessage(codes.value(), password.value());
-        // No key-dependent state outlives the command.
-        VBEncrypt::WipeState();
     }
     txtPassword->clear();
     status_->Set(QString());
@@ -237,7 +235,6 @@ void frmMain::cmdDeSecure_Click() {
         const Secret password(PasswordCodes(txtPassword));
         result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text, codepage::Purpose::DeSecuring),
                                                    password.value()));
-        VBEncrypt::WipeState();
     }
     txtPassword->clear();
     SetMessageText(FromCodes(result.value()));
