@@ -3,12 +3,14 @@
 #include "cli/CliText.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "common/process.h"
 
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,8 +41,6 @@ void DropLineEnd(std::string& s) {
 // prompt does not leave the user's terminal silent.
 int gTtyFd = -1;
 termios gSaved{};
-struct sigaction gOldInt {
-}, gOldTerm{}, gOldHup{}, gOldQuit{};
 
 extern "C" void RestoreAndReraise(int sig) {
     if (gTtyFd >= 0) {
@@ -48,8 +48,7 @@ extern "C" void RestoreAndReraise(int sig) {
         const char nl = '\n';
         [[maybe_unused]] auto ignored = write(gTtyFd, &nl, 1);
     }
-    signal(sig, SIG_DFL);
-    raise(sig);
+    RaiseWithDefault(sig);
 }
 
 } // namespace
@@ -117,13 +116,7 @@ bool PromptPassword(const char* prompt, std::string& out) {
 
     gTtyFd = fd;
     gSaved = saved;
-    struct sigaction restore {};
-    restore.sa_handler = RestoreAndReraise;
-    sigemptyset(&restore.sa_mask);
-    sigaction(SIGINT, &restore, &gOldInt);
-    sigaction(SIGTERM, &restore, &gOldTerm);
-    sigaction(SIGHUP, &restore, &gOldHup);
-    sigaction(SIGQUIT, &restore, &gOldQuit);
+    auto signals = std::make_optional<TerminationSignals>(RestoreAndReraise, Restart::No);
 
     termios quiet = saved;
     quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHOE | ECHOK));
@@ -144,10 +137,7 @@ bool PromptPassword(const char* prompt, std::string& out) {
     Wipe(&c, sizeof c);
 
     tcsetattr(fd, TCSAFLUSH, &saved);
-    sigaction(SIGINT, &gOldInt, nullptr);
-    sigaction(SIGTERM, &gOldTerm, nullptr);
-    sigaction(SIGHUP, &gOldHup, nullptr);
-    sigaction(SIGQUIT, &gOldQuit, nullptr);
+    signals.reset();
     gTtyFd = -1;
     [[maybe_unused]] auto w2 = ::write(fd, "\n", 1);
     ::close(fd);
