@@ -77,13 +77,9 @@ void GetPassword(const Options& o, Secret& codes) {
     Secret typed;
     typed.value().reserve(128);
     if (o.passwordFile) {
-        if (!ReadPasswordFile(*o.passwordFile, typed.value())) {
-            throw CliError::Refusal("the password file's first line is longer than " +
-                                    std::to_string(kMaxPasswordLine) + " bytes");
-        }
-    } else if (!PromptPassword("Password: ", typed.value())) {
-        throw CliError::Usage(
-            "no password: there is no terminal to ask on; use --password-file FILE");
+        ReadPasswordFile(*o.passwordFile, typed.value());
+    } else {
+        PromptPassword("Password: ", typed.value());
     }
     if (typed.value().empty()) {
         throw CliError::Refusal(std::string(words::kBlankPassword));

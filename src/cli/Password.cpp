@@ -1,5 +1,6 @@
 #include "cli/Password.h"
 
+#include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "common/error.h"
 #include "common/message.h"
@@ -53,7 +54,7 @@ extern "C" void RestoreAndReraise(int sig) {
 
 } // namespace
 
-bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
+void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
@@ -97,20 +98,20 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     DropLineEnd(out);
     if (tooLong || out.size() > kMaxPasswordLine) {
         Wipe(out);
-        return false;
+        throw CliError::Refusal("the password file's first line is longer than " +
+                                std::to_string(kMaxPasswordLine) + " bytes");
     }
-    return true;
 }
 
-bool PromptPassword(const char* prompt, std::string& out) {
+void PromptPassword(const char* prompt, std::string& out) {
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return false;
-    }
     termios saved{};
-    if (tcgetattr(fd, &saved) != 0) {
-        ::close(fd);
-        return false;
+    if (fd < 0 || tcgetattr(fd, &saved) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw CliError::Usage(
+            "no password: there is no terminal to ask on; use --password-file FILE");
     }
     [[maybe_unused]] auto w1 = ::write(fd, prompt, std::strlen(prompt));
 
@@ -142,7 +143,6 @@ bool PromptPassword(const char* prompt, std::string& out) {
     [[maybe_unused]] auto w2 = ::write(fd, "\n", 1);
     ::close(fd);
     DropLineEnd(out);
-    return true;
 }
 
 } // namespace hushnote::cli
