@@ -46,26 +46,28 @@ TEST(SecuredFileReader, EveryByteClass) {
     EXPECT_EQ(covered, 256);
 }
 
-// Read from memory as the file layer reads it: cut, padded, empty.
-TEST(SecuredFileReader, WholeCutAndUnreadable) {
+// Read from memory as the file layer reads it: cut, padded, empty, and a body
+// of 1 to 3 characters, read as secured text reads it (as many spaces).
+TEST(SecuredFileReader, WholeCutShortAndUnreadable) {
     const std::string secured = VBEncrypt::SecureMessage("hello world", "pw");
     const std::string whole = ReadSecuredFile(secured).ciphered;
     EXPECT_EQ(VBEncrypt::CipherString(whole, "pw"), "hello world");
+    using enum DeSecureOutcome;
     // clang-format off
-    const struct { std::string file; DeSecureOutcome outcome; std::int64_t recovered; } cases[] = {
-        {secured.substr(0, 8 + 8), DeSecureOutcome::Damaged, 6},
-        {secured + "????", DeSecureOutcome::Done, 0},
-        {"", DeSecureOutcome::NotSecured, 0},
-        {"WU", DeSecureOutcome::NotSecured, 0},
+    const struct { std::string file; DeSecureOutcome outcome; std::string ciphered; std::int64_t recovered = 0; } cases[] = {
+        {secured.substr(0, 8 + 8), Damaged, whole.substr(0, 6), 6},
+        {secured + "????", Done, whole},
+        {VBEncrypt::EncodeLengthHeader(3) + "AB", Damaged, "  ", 2},
+        {VBEncrypt::EncodeLengthHeader(1) + "\nAB\n", Done, " "},
+        {"", NotSecured, ""},
+        {"WU", NotSecured, ""},
     };
     // clang-format on
     for (const auto& c : cases) {
         const SecuredFileBody r = ReadSecuredFile(c.file);
         EXPECT_EQ(r.result.outcome, c.outcome) << c.file;
         EXPECT_EQ(r.result.recovered, c.recovered) << c.file;
-        EXPECT_EQ(r.ciphered, c.outcome == DeSecureOutcome::NotSecured
-                                  ? ""
-                                  : whole.substr(0, c.recovered ? c.recovered : whole.size()));
+        EXPECT_EQ(r.ciphered, c.ciphered) << c.file;
     }
 }
 
