@@ -1,11 +1,11 @@
 // hushnote-cli: its command line read in process, then the built program run
 // as a user or a script would run it, where the process itself matters.
 
-#include "engine/VBEncrypt.h"
 #include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "cli/Options.h"
 #include "common/codepage.h"
+#include "engine/VBEncrypt.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +182,31 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
     }
     EXPECT_EQ(ReadFile("cut2") + ReadFile("back"), "heldata");
     EXPECT_EQ(ReadFile("in-library"), VBEncrypt::SecureMessage("data", kPassword));
+}
+
+// Every line that names a file shows its control characters escaped: a
+// crafted name can neither fake a line nor steer the terminal.
+TEST_F(Cli, FileNamesAreShownEscaped) {
+    const std::string n = "x\n\x1b", shown = "\"x\\n\\x1b", pw = "--password-file=pw";
+    WriteFile(n + "plain", "plain text");
+    WriteFile(n + "cut", VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12));
+    WriteFile("in", "data");
+    // clang-format off
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"desecure-file", pw, n + "plain", "o"}, shown + "plain\" is not a secured file: byte 6"},
+        {{"desecure-file", pw, n + "cut", n + "o"}, shown + "cut\" is damaged: it holds 3 of the 5 bytes its header gives. Those were written to " + shown + "o\"."},
+        {{"secure-file", pw, n + "gone", "o"}, "File not found: " + shown + "gone\"."},
+        {{"secure-file", pw, "in", n + "/o"}, "The folder for " + shown + "/o\" does not exist."},
+        {{"secure-text", pw, "-i", n + "gone"}, "Cannot read " + shown + "gone\": "},
+        {{"secure-text", "--password-file", n + "gone"}, "Cannot read the password file " + shown + "gone\": "},
+    };
+    // clang-format on
+    for (const auto& [args, says] : cases) {
+        const auto r = RunCli(args, "m");
+        EXPECT_NE(r.err.find(says), npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(r.err.find('\x1b'), npos) << r.err;
+    }
 }
 
 // A failed write of standard output is reported, not taken for success.

@@ -102,6 +102,43 @@ TEST_F(WindowTest, FileRuns) {
     }
 }
 
+// Every box and status line that names a file shows its control characters
+// escaped: a crafted name can neither fake a line nor hide another name.
+TEST_F(WindowTest, FileNamesAreShownEscaped) {
+    const QString n = "x\n\x1b", shown = Path("x\\n\\x1b");
+    WriteFile(Path(n + "plain"), "plain text");
+    WriteFile(Path(n + "cut"), QByteArray::fromStdString(
+                                   VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12)));
+    // clang-format off
+    const struct { const char* command; std::vector<QString> files; QString says; } cases[] = {
+        {"mnuFileItem_1", {n + "plain", "o"}, shown + "plain\" is not a secured file: byte 6"},
+        {"mnuFileItem_1", {n + "cut", n + "o"}, shown + "cut\" is damaged: it holds 3 of the 5 bytes its header gives.\r\n\r\nThose were written to \"" + shown + "o\"."},
+        {"mnuFileItem_0", {n + "plain", n + "plain"}, "The output file \"" + shown + "plain\" is the input file itself"},
+        {"drop", {n + "gone"}, "File not found: \"" + shown + "gone\"."},
+        {"drop", {n + "plain"}, ""},
+    };
+    // clang-format on
+    Open();
+    for (const auto& c : cases) {
+        ResetSeams();
+        Password()->setText(kPassword);
+        MessageBox::SetNextAnswer(Answer::kYes);
+        QStringList paths;
+        for (const QString& f : c.files) {
+            cDialog::AnswerNextWith(paths.emplace_back(Path(f)));
+        }
+        if (QByteArray(c.command) == "drop") {
+            Drop(paths);
+        } else {
+            Run(c.command);
+        }
+        const QString said = Boxes().empty() ? w_->StatusText() : Boxes().back().text;
+        EXPECT_TRUE(said.contains(c.says.isEmpty() ? "  Loaded " + shown + "plain." : c.says))
+            << said.toStdString();
+        EXPECT_FALSE(said.contains(QChar(0x1b)) || said.contains(QRegularExpression("[^\r]\n")));
+    }
+}
+
 // A library that loads but is unusable is told before the window shows, and
 // the built-in cipher takes over.
 TEST_F(WindowTest, BrokenLibraryFallsBack) {
