@@ -191,11 +191,13 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
     WriteFile(n + "plain", "plain text");
     WriteFile(n + "cut", VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12));
     WriteFile("in", "data");
+    WriteFile(n + "blank", "\n");
     // clang-format off
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"desecure-file", pw, n + "plain", "o"}, shown + "plain\" is not a secured file: byte 6"},
         {{"desecure-file", pw, n + "cut", n + "o"}, shown + "cut\" is damaged: it holds 3 of the 5 bytes its header gives. Those were written to " + shown + "o\"."},
-        {{"secure-file", pw, n + "gone", "o"}, "File not found: " + shown + "gone\"."},
+        // The input is opened before the password is read: a blank one is not looked at.
+        {{"secure-file", "--password-file=" + n + "blank", n + "gone", "o"}, "File not found: " + shown + "gone\"."},
         {{"secure-file", pw, "in", n + "/o"}, "The folder for " + shown + "/o\" does not exist."},
         {{"secure-text", pw, "-i", n + "gone"}, "Cannot read " + shown + "gone\": "},
         {{"secure-text", "--password-file", n + "gone"}, "Cannot read the password file " + shown + "gone\": "},
@@ -265,13 +267,19 @@ TEST_F(Cli, LibraryOnlyFromTheProgramsFolder) {
     fs::copy_file(kCli, lone);
     fs::copy_file(fs::path(kCli).parent_path() / "libfncryptlib.so", "libfncryptlib.so");
     WriteFile("in", "data");
+    WriteFile("blank", "\n");
     setenv("LD_LIBRARY_PATH", ".", 1);
-    auto r = RunCli(FileCall("secure-file", "library", "in", "out"), "", lone);
+    // Told before the password is read: a blank one is not even looked at.
+    auto r =
+        RunCli({"secure-file", "--mode=library", "--password-file=blank", "in", "out"}, "", lone);
     unsetenv("LD_LIBRARY_PATH");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("library"), npos) << r.err;
     EXPECT_FALSE(fs::exists("out"));
     fs::copy_file(HUSHNOTE_BROKEN_LIBRARY, "alone/libfncryptlib.so");
+    // Left to the program, the library is tried only once the password is in.
+    r = RunCli({"secure-file", "--password-file=blank", "in", "out"}, "", lone);
+    EXPECT_EQ(r.err, "hushnote-cli: Password is blank.\n");
     r = RunCli({"secure-file", "--password-file", "pw", "in", "out2"}, "", lone);
     EXPECT_NE(r.err.find("Error #453"), npos) << r.err;
     EXPECT_EQ(std::to_string(r.status) + ReadFile("out2"), "0" + secured);
