@@ -89,8 +89,7 @@ TEST(CCipherMode, ByTheLibraryFound) {
                   fs::perms file = fs::perms::none, folderPerms = fs::perms::none; uid_t owner = 0;
                   std::string content{}; bool linked = false; };
     // clang-format on
-    const fs::path copy = dir / "lib", library = copy / kLibraryFileName,
-        open = dir / "open\x1b";
+    const fs::path copy = dir / "lib", library = copy / kLibraryFileName, open = dir / "open\x1b";
     const std::string refused =
         "Error #75\r\n\r\nThe cipher library " + library.string() + " was not loaded: ";
     const auto otherWrite = fs::perms::others_write, groupWrite = fs::perms::group_write;
@@ -108,15 +107,15 @@ TEST(CCipherMode, ByTheLibraryFound) {
         {.name = "owned by nobody", .folder = copy, .mode = root ? CipherMode::LibraryFailed : CipherMode::Library, .error = root ? refused + "it belongs to a user other" : "", .owner = root ? 65534u : 0u},
     };
     // clang-format on
+    fs::create_directory(open);
+    fs::permissions(open, otherWrite, fs::perm_options::add);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(copy);
-        fs::remove_all(open);
         fs::create_directory(copy);
-        fs::create_directory(open);
-        fs::permissions(open, otherWrite, fs::perm_options::add);
         const fs::path real = c.linked ? open / kLibraryFileName : library;
-        fs::copy_file(ProgramFolder() / kLibraryFileName, real);
+        fs::copy_file(ProgramFolder() / kLibraryFileName, real,
+                      fs::copy_options::overwrite_existing);
         if (c.linked) {
             fs::create_symlink(real, library);
         }
