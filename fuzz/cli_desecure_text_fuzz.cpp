@@ -1,6 +1,7 @@
 // hushnote-cli desecure-text's input path, and DeSecure under it, on any
 // bytes: never crashes, and fails only with a clear Failure or "not secured
 // text".
+#include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "common/error.h"
 
@@ -17,10 +18,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.find_first_of("\r\n") != std::string::npos) {
         std::abort();
     }
-    const auto result = hushnote::cli::DeSecureText(text, "fuzz password");
-    // Nothing inside may fail on well-sized input: only malformed text is refused.
-    if (!result.ok && result.error != "not secured text") {
-        std::abort();
+    try {
+        hushnote::cli::DeSecureText(text, "fuzz password");
+    } catch (const hushnote::cli::CliError& e) {
+        // Nothing inside may fail on well-sized input: only malformed text is refused.
+        if (std::string_view(e.what()) != "not secured text") {
+            std::abort();
+        }
     }
     return 0;
 }

@@ -29,6 +29,10 @@ public:
     static CliError Refusal(std::string text) {
         return {ExitStatus::Usage, std::move(text), false};
     }
+    // The command ran and failed; nothing was written.
+    static CliError Failed(std::string text) {
+        return {ExitStatus::Failed, std::move(text), false};
+    }
 
     const char* what() const noexcept override { return text_.c_str(); }
     ExitStatus status() const { return status_; }

@@ -1,5 +1,6 @@
 #include "cli/CliText.h"
 
+#include "cli/CliError.h"
 #include "common/codepage.h"
 #include "engine/Plausibility.h"
 #include "engine/VBEncrypt.h"
@@ -13,27 +14,22 @@ std::string SecuredTextFromInput(std::string_view utf8) {
 }
 
 DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
-    DeSecuredText result;
     VBEncrypt::TextResult plain = VBEncrypt::DeSecure(text, password);
     const Secret message(std::move(plain.message));
     switch (plain.outcome) {
     case VBEncrypt::TextOutcome::Message:
-        result.message = Secret(codepage::CodesToUtf8(ToLf(message.value())));
-        result.looksLikeText = plausibility::LooksLikeText(message.value());
-        result.ok = true;
         break;
     case VBEncrypt::TextOutcome::Failed:
-        result.error = plain.failure;
-        break;
+        throw CliError::Failed(plain.failure);
     case VBEncrypt::TextOutcome::UnreadableHeader:
     case VBEncrypt::TextOutcome::NoBody:
     case VBEncrypt::TextOutcome::UnreadableBody:
         // Told apart from a message that merely reads "ERR" or "ERR2", and
         // from an empty one.
-        result.error = "not secured text";
-        break;
+        throw CliError::Failed("not secured text");
     }
-    return result;
+    return {Secret(codepage::CodesToUtf8(ToLf(message.value()))),
+            plausibility::LooksLikeText(message.value())};
 }
 
 } // namespace hushnote::cli

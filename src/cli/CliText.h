@@ -23,15 +23,14 @@ using linebreaks::ToLf;
 std::string SecuredTextFromInput(std::string_view utf8);
 
 struct DeSecuredText {
-    bool ok = false;
-    Secret message;    // UTF-8 with LF line breaks, when ok
-    std::string error; // what to tell the user, when not ok
+    Secret message; // UTF-8 with LF line breaks
     // False when the message reads as the noise a wrong password gives.
     bool looksLikeText = true;
 };
 
-// The De-Secure button's work for the terminal: malformed text is an error
-// ("not secured text"), never a message that merely reads "ERR".
+// The De-Secure button's work for the terminal: malformed text is refused
+// with CliError::Failed("not secured text"), never a message that merely
+// reads "ERR"; a failure inside is CliError::Failed with its description.
 DeSecuredText DeSecureText(std::string_view text, std::string_view password);
 
 } // namespace hushnote::cli

@@ -173,11 +173,7 @@ ExitStatus RunDeSecureText(const Options& o) {
     const std::string text = SecuredTextFromInput(raw.value());
     Secret password;
     GetPassword(o, password);
-    DeSecuredText result = DeSecureText(text, password.value());
-    if (!result.ok) {
-        PrintError(result.error);
-        return ExitStatus::Failed;
-    }
+    const DeSecuredText result = DeSecureText(text, password.value());
     WriteOut(result.message.value());
     if (!result.looksLikeText) {
         // Only a warning: the format cannot tell, and the message is out.
