@@ -2,8 +2,8 @@
 // over. Inputs that are not plain files or change while they are read,
 // outputs that are links, devices, streams or full disks, and secured files
 // that a mail program wrapped or cut. A failure leaves everything as it was.
-#include "fileio/SecuredFileIO.h"
 #include "engine/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
 #include "support/test_util.h"
 
 #include <gmock/gmock.h>
@@ -42,10 +42,18 @@ DeSecureResult DeSecure(CipherMode mode, const fs::path& in, const fs::path& out
     return c.DeSecureFile(in, out, "pw");
 }
 
-// The temporary file of an output being written anywhere under dir, if any.
+// The temporary file of an output being written anywhere under dir, if any:
+// by its name, or by our descriptor of a file that has none.
 fs::path TemporaryIn(const fs::path& dir) {
     for (const auto& e : fs::recursive_directory_iterator(dir)) {
         if (e.path().filename().string().rfind(".hushnote-", 0) == 0) {
+            return e.path();
+        }
+    }
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        if (target.rfind(dir.string(), 0) == 0 && target.ends_with(" (deleted)")) {
             return e.path();
         }
     }
@@ -234,15 +242,20 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
     WriteFile(dir / "shared", "old");
     fs::permissions(dir / "shared", static_cast<fs::perms>(04754));
     const mode_t umask = ::umask(027);
-    for (const auto& [out, final] : {std::pair{"new", 0640u}, {"shared", 0754u}}) {
-        SCOPED_TRACE(out);
-        mode_t seen = 0;
-        Events peek;
-        peek.atFirstReport = [&] { seen = ModeOf(TemporaryIn(dir.path())); };
-        ASSERT_EQ(Secure(kLibrary, dir / "big", dir / out, &peek).number, 0);
-        EXPECT_EQ(seen & 07777, 0600u) << "others could read the file while it was written";
-        EXPECT_EQ(ModeOf(dir / out) & 07777, final) << "no set-user-ID carried over";
+    for (const bool named : {false, true}) {
+        fileio::OutputFile::UseNamedTemporaryForTests(named); // as where O_TMPFILE is missing
+        for (const auto& [out, final] : {std::pair{"new", 0640u}, {"shared", 0754u}}) {
+            SCOPED_TRACE(std::string(out) + (named ? ", named" : ", unnamed"));
+            mode_t seen = 0;
+            Events peek;
+            peek.atFirstReport = [&] { seen = ModeOf(TemporaryIn(dir.path())); };
+            ASSERT_EQ(Secure(kLibrary, dir / "big", dir / out, &peek).number, 0);
+            EXPECT_EQ(seen & 07777, 0600u) << "others could read the file while it was written";
+            EXPECT_EQ(ModeOf(dir / out) & 07777, final) << "no set-user-ID carried over";
+            EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
+        }
     }
+    fileio::OutputFile::UseNamedTemporaryForTests(false);
     ::umask(umask);
 
     WriteFile(dir / "in", "data");

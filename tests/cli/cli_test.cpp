@@ -1,11 +1,11 @@
 // hushnote-cli: its command line read in process, then the built program run
 // as a user or a script would run it, where the process itself matters.
 
-#include "engine/VBEncrypt.h"
 #include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "cli/Options.h"
 #include "common/codepage.h"
+#include "engine/VBEncrypt.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -192,6 +193,54 @@ TEST_F(Cli, FullDisk) {
     EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
 }
 
+// The size of the output pid is writing under dir (a temporary file, with a
+// name or without), or -1 while it has none open.
+long long OutputBeingWritten(pid_t pid, const fs::path& dir) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        struct stat st {};
+        if (target.rfind(dir.string() + "/", 0) == 0 &&
+            (target.ends_with(" (deleted)") || target.find("/.hushnote-") != npos) &&
+            ::stat(e.path().c_str(), &st) == 0) {
+            return st.st_size;
+        }
+    }
+    return -1;
+}
+
+// Waits until pid writes at least bytes of its output under dir.
+void WaitForOutput(pid_t pid, const fs::path& dir, long long bytes) {
+    for (int i = 0; i < 10000 && OutputBeingWritten(pid, dir) < bytes; ++i, usleep(1000)) {
+    }
+}
+
+// SIGKILL (or, for the window, a lost X server) at any point of a 16 MiB
+// file: no new name is left in the folder, and the old output is intact.
+TEST_F(Cli, KilledAtAnyPointLeavesNothingBehind) {
+    WriteFile("plain", std::string(16777215, 'k'));
+    ASSERT_EQ(RunCli(FileCall("secure-file", "library", "plain", "secured")).status, 0);
+    WriteFile("existing", "old");
+    const std::size_t before = dir.Count();
+    const long long securedSize = 8 + 16777215 / 3 * 4;
+    // clang-format off
+    const struct { const char* command; const char* in; long long at; } cases[] = {
+        {"secure-file", "plain", 0}, {"secure-file", "plain", securedSize / 3}, {"secure-file", "plain", securedSize * 2 / 3},
+        {"desecure-file", "secured", 0}, {"desecure-file", "secured", 16777215 / 3}, {"desecure-file", "secured", 16777215 * 2 / 3},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " at " + std::to_string(c.at));
+        const pid_t pid =
+            Spawn(FileCall(c.command, "builtin", c.in, "existing"), {null, null, null});
+        WaitForOutput(pid, dir.path(), c.at);
+        kill(pid, SIGKILL);
+        EXPECT_EQ(Wait(pid), -SIGKILL);
+        EXPECT_EQ(ReadFile("existing"), "old");
+        EXPECT_EQ(dir.Count(), before);
+    }
+}
+
 // Ctrl+C and Ctrl+\ alike: the program stops, removes its temporary file and
 // then dies by the signal, so the calling shell sees it.
 TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
@@ -202,9 +251,7 @@ TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
         SCOPED_TRACE(sig);
         const pid_t pid =
             Spawn(FileCall("secure-file", "builtin", "plain", "existing"), {null, null, null});
-        // Once its temporary file is there, the program is at work.
-        for (int i = 0; i < 3000 && dir.Count() == before; ++i, usleep(1000)) {
-        }
+        WaitForOutput(pid, dir.path(), 0); // then the program is at work
         kill(pid, sig);
         EXPECT_EQ(Wait(pid), -sig);
         EXPECT_EQ(ReadFile("existing"), "old");
