@@ -185,6 +185,34 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
     EXPECT_EQ(ReadFile("in-library"), VBEncrypt::SecureMessage("data", kPassword));
 }
 
+// Any name of standard output, "secure-file in NAME >> log" appends to log
+// through the descriptor instead of replacing it; a closed one is refused.
+TEST_F(Cli, EverySpellingOfStandardOutput) {
+    WriteFile("in", "data");
+    fs::create_symlink("/dev/stdout", "link");
+    const std::string secured = VBEncrypt::SecureMessage("data", kPassword);
+    // clang-format off
+    const struct { const char* name; const char* redirect = ">> log"; int status = 0; const char* says = ""; } cases[] = {
+        {"/dev/stdout"}, {"//dev/stdout"}, {"/dev/./stdout"}, {"/proc/thread-self/fd/1"}, {"/proc/$$/fd/1"},
+        {"/dev/fd/../fd/1"}, {"link"}, {"/proc/self/fd/1"}, {"log"},
+        {"/dev/stdout", ">&-", 1, "Standard output is closed: \"/dev/stdout\" cannot be written."},
+        {"/proc/1/fd/1", ">> log", 1, "another program holds open"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile("log", "LOG\n");
+        // exec: $$ is then the program's own process.
+        const auto r = RunCli({"-c", "exec '" + kCli + "' secure-file --password-file pw in " +
+                                         c.name + " " + c.redirect},
+                              "", "/bin/sh");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), npos) << r.err;
+        EXPECT_EQ(ReadFile("log"), c.status == 0 ? "LOG\n" + secured : "LOG\n");
+        EXPECT_TRUE(fs::is_symlink("link"));
+    }
+}
+
 // A failed write of standard output is reported, not taken for success.
 TEST_F(Cli, FullDisk) {
     const auto r =
