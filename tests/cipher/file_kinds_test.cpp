@@ -307,6 +307,57 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
     EXPECT_TRUE(fs::is_symlink(dir / "stdout"));
 }
 
+// An existing output is replaced only where the shell's ">" or cp would
+// write it, and keeps its owner, group and mode; a link to a missing file is
+// refused. Cases as another user run with nobody's rights, and any path the
+// kernel takes is taken, however little room it leaves beside the name.
+TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    WriteFile(dir / "in", "data");
+    fs::path deep = dir.path();
+    while (deep.native().size() < 4095 - 20) {
+        deep /= std::string(std::min<std::size_t>(254, 4095 - 20 - deep.native().size()), 'd');
+    }
+    fs::create_directories(deep);
+    const std::string longest = (deep / std::string(4095 - deep.native().size() - 1, 'n')).native();
+    constexpr uid_t kRoot = 0, kNobody = 65534;
+    // clang-format off
+    struct Case { const char* name; fs::path out; uid_t owner = kRoot; unsigned mode = 0644; uid_t as = kRoot; const char* says = ""; };
+    const Case cases[] = {
+        {.name = "root keeps another's owner", .out = dir / "theirs", .owner = kNobody},
+        {.name = "root writes a protected file", .out = dir / "ro", .mode = 0444},
+        {.name = "a user's own file", .out = dir / "mine", .owner = kNobody, .mode = 0600, .as = kNobody},
+        {.name = "write-protected", .out = dir / "ro", .mode = 0444, .as = kNobody, .says = "ro\" is write-protected."},
+        {.name = "another user's", .out = dir / "open", .mode = 0666, .as = kNobody, .says = "open\" belongs to another user."},
+        {.name = "link to a missing file", .out = dir / "dangling", .says = "dangling\" is a link to a missing file."},
+        {.name = "4,095 characters", .out = longest},
+    };
+    // clang-format on
+    fs::create_symlink("missing", dir / "dangling");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.out != dir / "dangling") {
+            WriteFile(c.out, "old");
+            ASSERT_EQ(::chown(c.out.c_str(), c.owner, c.owner), 0);
+            fs::permissions(c.out, static_cast<fs::perms>(c.mode));
+        }
+        ASSERT_TRUE(::setegid(c.as) == 0 && ::seteuid(c.as) == 0);
+        const ErrorValue e = Secure(kBuiltIn, dir / "in", c.out);
+        ASSERT_TRUE(::seteuid(kRoot) == 0 && ::setegid(kRoot) == 0);
+        EXPECT_EQ(e.number, *c.says ? kErrPathAccess : 0) << e.description;
+        EXPECT_THAT(e.description, HasSubstr(c.says));
+        EXPECT_EQ(ReadFile(c.out), *c.says ? (c.out == dir / "dangling" ? "" : "old")
+                                           : VBEncrypt::SecureMessage("data", "pw"));
+        struct stat st {};
+        EXPECT_TRUE(::lstat(c.out.c_str(), &st) == 0 && st.st_uid == c.owner &&
+                    st.st_gid == c.owner &&
+                    (S_ISLNK(st.st_mode) || (st.st_mode & 07777) == c.mode));
+        EXPECT_FALSE(fs::exists(dir / "missing"));
+        EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
+    }
+}
+
 // Secured files as they travel: wrapped, foreign or cut.
 TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold) {
     TempDir dir;
