@@ -2,6 +2,10 @@
 
 #include "engine/VBEncrypt.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace hushnote::test {
 namespace {
 
@@ -142,6 +146,38 @@ TEST_F(WindowTest, WhileAFileRuns) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"big"});
+}
+
+// A pipe as the output never freezes the window: with no reader it is
+// refused at once; a full one waits in the event loop, and closing the window
+// still stops the file.
+TEST_F(WindowTest, PipeOutputNeverFreezes) {
+    frmMain& w = Open();
+    WriteFile(Path("big"), QByteArray(200000, 'x'));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+    for (const bool reader : {false, true}) {
+        SCOPED_TRACE(reader);
+        ResetSeams();
+        // Opened, never read: the pipe fills after 64 KiB.
+        const int fd =
+            reader ? ::open(QFile::encodeName(Path("fifo")).constData(), O_RDONLY | O_NONBLOCK)
+                   : -1;
+        Password()->setText(kPassword);
+        AnswerFiles({"big", "fifo"});
+        MessageBox::SetNextAnswer(Answer::kYes); // replace it? it is written in place
+        if (reader) {
+            QTimer::singleShot(300, &w, [&] { w.close(); });
+        }
+        Run("mnuFileItem_0");
+        EXPECT_EQ(w.isVisible(), !reader);
+        EXPECT_EQ(Boxes().size(), reader ? 1u : 2u);
+        EXPECT_TRUE(reader || Boxes().back().text.endsWith("\"" + Path("fifo") +
+                                                           "\" is a pipe that no program reads."))
+            << Boxes().back().text.toStdString();
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
 }
 
 } // namespace
