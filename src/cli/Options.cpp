@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "cli/CliError.h"
+#include "common/message.h"
 
 #include <algorithm>
 #include <array>
@@ -65,7 +66,7 @@ Mode ParseMode(std::string_view v) {
     if (v == "builtin") {
         return Mode::Builtin;
     }
-    throw CliError::Usage("unknown mode \"" + std::string(v) + "\" (auto, library or builtin)");
+    throw CliError::Usage("unknown mode " + QuotedPath(v) + " (auto, library or builtin)");
 }
 
 // arg is the option name, alone or as name=value.
@@ -117,7 +118,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
                                   "other users can read it; use --password-file FILE or type "
                                   "it at the prompt");
         } else {
-            throw CliError::Usage("unknown option " + std::string(arg));
+            // Escaped: a name from a shell glob may carry what a terminal obeys.
+            throw CliError::Usage("unknown option " + EscapedPath(arg));
         }
     }
     if (o.help || o.version) {
@@ -129,7 +131,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     const auto* known = std::find_if(kCommands.begin(), kCommands.end(),
                                      [&](const auto& c) { return c.first == command; });
     if (known == kCommands.end()) {
-        throw CliError::Usage("unknown command \"" + command + "\"");
+        throw CliError::Usage("unknown command " + QuotedPath(command));
     }
     o.command = known->second;
     if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {

@@ -169,7 +169,7 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     fs::create_symlink(dir / "nowhere", dir / "dangling");
     ASSERT_EQ(fs::file_size("/proc/version"), 0u) << "the kernel now reports a size";
-    const fs::path in = dir / "in", control = dir / "no\n\x1b[2J" / "such";
+    const fs::path in = dir / "in", control = dir / "no\n\x1b[2J\xe2\x80\xae\xff" / "such";
     const auto rewrite = [&] {
         WriteFile(in, std::string(20000, 'j'));
         const timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
@@ -199,7 +199,7 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
         {.name = "pipe", .in = dir / "fifo", .error = kErrPathAccess, .says = "not a regular file"},
         {.name = "device", .in = "/dev/zero", .error = kErrPathAccess, .says = "not a regular file"},
         {.name = "folder", .in = dir / "folder", .error = kErrPathAccess, .says = "is a folder"},
-        {.name = "control characters", .in = control, .error = kErrFileNotFound, .says = "no\\n\\x1b"},
+        {.name = "control characters, bidi and not UTF-8", .in = control, .error = kErrFileNotFound, .says = "no\\n\\x1b[2J\\u202e\\xff/such"},
     };
     // clang-format on
     for (auto mode : kBothModes) {

@@ -44,6 +44,11 @@ TEST(ParseArguments, UsageErrors) {
         {{"--password=x", "secure-text"}, "the password is never taken from"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
+        // What a terminal would obey or reorder is shown escaped.
+        {{"\x1b[2J\xe2\x80\xae" "enc"}, "unknown command \"\\x1b[2J\\u202eenc\"\n"},
+        {{"--\xe2\x81\xa6x\xff", "secure-text"}, "unknown option --\\u2066x\\xff\n"},
+        {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
+         "unknown mode \"\\u200f\\u009b\" (auto"},
     };
     for (const auto& [args, says] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -51,7 +56,7 @@ TEST(ParseArguments, UsageErrors) {
             ParseArguments(args);
             EXPECT_EQ(says, "");
         } catch (const CliError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind(says, 0), 0u) << e.what();
+            EXPECT_EQ((std::string(e.what()) + "\n").rfind(says, 0), 0u) << e.what();
             EXPECT_TRUE(!says.empty() && e.status() == ExitStatus::Usage && e.hint());
         }
     }
