@@ -3,6 +3,7 @@
 #include "engine/VBEncrypt.h"
 
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,6 +78,8 @@ TEST_F(WindowTest, FileRuns) {
         QByteArray::fromStdString(VBEncrypt::SecureMessage(plain.toStdString(), kPassword));
     const QByteArray notSecured("\x80\x80\x80\x80 not secured at all");
     WriteFile(Path("in.bin"), plain);
+    std::ofstream(QFile::encodeName(dir_.path()).toStdString() + "/in \xff.bin")
+        << plain.toStdString();
     WriteFile(Path("plain.txt"), notSecured);
     WriteFile(Path("cut.sec"), QByteArray::fromStdString(
                                    VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12)));
@@ -84,6 +87,8 @@ TEST_F(WindowTest, FileRuns) {
     // clang-format off
     const struct { bool library; const char* command; std::vector<const char*> files; QString box; QByteArray out = {}; } cases[] = {
         {true, "mnuFileItem_0", {"in.bin", "lib.sec"}, "", secured},
+        // A name that is not UTF-8, as the dialog shows it (U+FFFD), is the file chosen.
+        {true, "mnuFileItem_0", {"in \xff.bin", "lib2.sec"}, "", secured},
         {false, "mnuFileItem_1", {"lib.sec", "vb.bin"}, "", plain},
         {false, "mnuFileItem_1", {"plain.txt", "out.txt"}, "\"" + Path("plain.txt") + "\" is not a secured file: byte 1 is 0x80"},
         {false, "mnuFileItem_1", {"cut.sec", "cut.txt"}, "is damaged: it holds 3 of the 5 bytes", "hel"},

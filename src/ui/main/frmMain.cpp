@@ -1,11 +1,11 @@
 #include "ui/main/frmMain.h"
 
-#include "fileio/DroppedText.h"
-#include "engine/Plausibility.h"
-#include "engine/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/secret.h"
+#include "engine/Plausibility.h"
+#include "engine/VBEncrypt.h"
+#include "fileio/DroppedText.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
 #include "ui/dialogs/MessageBox.h"
@@ -16,7 +16,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMimeData>
@@ -31,7 +30,6 @@ namespace {
 using qt_codes::FromCodes;
 using qt_codes::PasswordCodes;
 using qt_codes::ToCodes;
-using qt_codes::ToPath;
 
 // Only probes whether the native library can be used; nothing is ever secured
 // with it.
@@ -281,15 +279,20 @@ void frmMain::mnuHelpItem_Click(int index) {
     }
 }
 
-void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
+void frmMain::txtMsg_OLEDragDrop(const QByteArrayList& paths) {
     if (busy_ != Busy::Idle) {
         return;
     }
     const BusyScope busy(*this, Busy::Drop);
     activateWindow();
     raise();
-    for (const QString& path : paths) {
-        if (QFileInfo(path).isDir()) {
+    for (const QByteArray& path : paths) {
+        const std::filesystem::path file(path.toStdString());
+        std::error_code ec;
+        if (std::filesystem::is_directory(file, ec)) {
+            // Skipped, but not without a word.
+            status_->ReportNow(QStringLiteral("  \"") + MessageBox::ShownPath(path) +
+                               QStringLiteral("\" is a folder, not a file."));
             continue;
         }
         // Few reports per file: each one is painted. As SetMsg shows them,
@@ -301,7 +304,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
             // Through one handle that never blocks, and no more than a
             // message can hold: a pipe or a film dropped by mistake is
             // refused instead of freezing the window.
-            lines = FromCodes(dropped::ReadLines(ToPath(path)));
+            lines = FromCodes(dropped::ReadLines(file));
         } catch (const Failure& f) {
             // The files before it stay in the box, and the rest are still
             // loaded.

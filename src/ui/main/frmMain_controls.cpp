@@ -1,8 +1,8 @@
 #include "ui/main/frmMain.h"
 
-#include "ui/shared/Layout.h"
 #include "ui/main/MsgTextBox.h"
 #include "ui/main/StatusLine.h"
+#include "ui/shared/Layout.h"
 
 #include <QAction>
 #include <QLabel>
@@ -72,7 +72,7 @@ void frmMain::CreateControls() {
     // One thing at a time: no drop while a file runs or another drop or text
     // command is still working.
     txtMsg->dropAllowed = [this] { return busy_ == Busy::Idle; };
-    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QStringList& paths) {
+    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QByteArrayList& paths) {
         Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
     });
 
