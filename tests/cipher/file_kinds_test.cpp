@@ -197,6 +197,7 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
         {.name = "missing", .in = dir / "new"},
         {.name = "dangling link", .in = dir / "dangling", .error = kErrFileNotFound, .says = "not found"},
         {.name = "pipe", .in = dir / "fifo", .error = kErrPathAccess, .says = "not a regular file"},
+        {.name = "a /sys file: made up as it is read", .in = "/sys/class/net/lo/address", .error = kErrPathAccess, .says = "cannot be read as a regular file"},
         {.name = "device", .in = "/dev/zero", .error = kErrPathAccess, .says = "not a regular file"},
         {.name = "folder", .in = dir / "folder", .error = kErrPathAccess, .says = "is a folder"},
         {.name = "control characters, bidi and not UTF-8", .in = control, .error = kErrFileNotFound, .says = "no\\n\\x1b[2J\\u202e\\xff/such"},

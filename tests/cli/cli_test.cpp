@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
@@ -45,7 +46,9 @@ TEST(ParseArguments, UsageErrors) {
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
         // What a terminal would obey or reorder is shown escaped.
-        {{"\x1b[2J\xe2\x80\xae" "enc"}, "unknown command \"\\x1b[2J\\u202eenc\"\n"},
+        {{"\x1b[2J\xe2\x80\xae"
+          "enc"},
+         "unknown command \"\\x1b[2J\\u202eenc\"\n"},
         {{"--\xe2\x81\xa6x\xff", "secure-text"}, "unknown option --\\u2066x\\xff\n"},
         {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
          "unknown mode \"\\u200f\\u009b\" (auto"},
@@ -218,12 +221,20 @@ TEST_F(Cli, EverySpellingOfStandardOutput) {
     }
 }
 
-// A failed write of standard output is reported, not taken for success.
-TEST_F(Cli, FullDisk) {
-    const auto r =
+// A failed write of standard output is reported, not taken for success, and
+// says what happened: a full disk, or a reader that went away while SIGPIPE
+// was ignored.
+TEST_F(Cli, FullDiskAndGoneReader) {
+    auto r =
         RunCli({"-c", "'" + kCli + "' secure-text --password-file pw > /dev/full"}, "m", "/bin/sh");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
+    WriteFile("big", std::string(1 << 20, 'b'));
+    r = RunCli({"-c", "trap '' PIPE; '" + kCli +
+                          "' secure-file --password-file pw big /dev/stdout | head -c 1 >/dev/null"},
+               "", "/bin/sh");
+    EXPECT_NE(r.err.find("\"/dev/stdout\": the program that read it has gone away."), npos)
+        << r.err;
 }
 
 // The size of the output pid is writing under dir (a temporary file, with a
@@ -333,6 +344,14 @@ TEST_F(Cli, LibraryOnlyFromTheProgramsFolder) {
     r = RunCli(FileCall("secure-file", "library", "in", "out3"), "", lone);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists("out3"));
+    // Built for another processor: e_machine (bytes 18 and 19) says AArch64.
+    fs::remove("alone/libfncryptlib.so");
+    fs::copy_file(fs::path(kCli).parent_path() / "libfncryptlib.so", "alone/libfncryptlib.so");
+    std::fstream("alone/libfncryptlib.so", std::ios::in | std::ios::out | std::ios::binary)
+        .seekp(18)
+        .write("\xb7\x00", 2);
+    r = RunCli(FileCall("secure-file", "library", "in", "out3"), "", lone);
+    EXPECT_NE(r.err.find("it is built for another processor (ELF machine 183"), npos) << r.err;
 }
 
 // The password is asked for on the terminal with echo off, then the progress
