@@ -42,6 +42,13 @@ may be broken into lines; the line breaks are removed before de-securing.
 The password is never taken from the command line, where other users can
 read it.
 
+The file commands write OUT only once all went well: until then the new file
+has no name, and an existing OUT stays as it was. Like the shell and cp, they
+refuse a link to a missing file, a file you may not write, and a file whose
+owner they cannot keep; a replaced file keeps its permissions and owner. Any
+name of standard output (/dev/stdout, /proc/self/fd/1, ...) is written to it
+as it is, so >> appends.
+
 Exit status: 0 success; 1 the operation failed and nothing was written;
 2 usage error, blank password, or an empty or over-long message; 3 written,
 but the secured file was damaged (shorter than its header says).
