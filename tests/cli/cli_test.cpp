@@ -269,8 +269,8 @@ TEST_F(Cli, KilledAtAnyPointLeavesNothingBehind) {
     const long long securedSize = 8 + 16777215 / 3 * 4;
     // clang-format off
     const struct { const char* command; const char* in; long long at; } cases[] = {
-        {"secure-file", "plain", 0}, {"secure-file", "plain", securedSize / 3}, {"secure-file", "plain", securedSize * 2 / 3},
-        {"desecure-file", "secured", 0}, {"desecure-file", "secured", 16777215 / 3}, {"desecure-file", "secured", 16777215 * 2 / 3},
+        {"secure-file", "plain", 0}, {"secure-file", "plain", securedSize / 4}, {"secure-file", "plain", securedSize / 2},
+        {"desecure-file", "secured", 0}, {"desecure-file", "secured", 16777215 / 4}, {"desecure-file", "secured", 16777215 / 2},
     };
     // clang-format on
     for (const auto& c : cases) {
