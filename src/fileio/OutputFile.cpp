@@ -6,6 +6,7 @@
 #include "fileio/OutputTarget.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
@@ -230,12 +231,36 @@ void OutputFile::WriteWith(std::size_t most, const std::function<std::size_t(cha
     }
 }
 
+namespace {
+
+// One write to a pipe whose reader may go away: the window must not die of
+// SIGPIPE with the user's message in it, so the signal is held back and
+// taken away again, and EPIPE tells instead.
+ssize_t WriteWithoutSigpipe(int fd, std::string_view data) {
+    sigset_t pipe;
+    sigset_t old;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    const int err = errno;
+    const timespec now{};
+    if (n < 0 && err == EPIPE && !sigismember(&old, SIGPIPE)) {
+        sigtimedwait(&pipe, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    errno = err;
+    return n;
+}
+
+} // namespace
+
 void OutputFile::WritePending() {
     std::string_view left = pending_;
     int err = 0;
     while (nonBlocking_ && !left.empty() && err == 0) {
         // A full pipe waits in the window's event loop, where Close still works.
-        const ssize_t n = ::write(fd_, left.data(), left.size());
+        const ssize_t n = WriteWithoutSigpipe(fd_, left);
         if (n > 0) {
             left.remove_prefix(static_cast<std::size_t>(n));
         } else if (n < 0 && errno == EAGAIN) {
