@@ -4,7 +4,11 @@
 #include "common/message.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <dlfcn.h>
+#include <elf.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +64,47 @@ void RefuseIfOthersCanChange(const std::filesystem::path& path) {
     }
 }
 
+// The first bytes of an ELF file: its class, byte order and processor.
+struct ElfKind {
+    bool elf = false;
+    unsigned char elfClass = 0, data = 0;
+    std::uint16_t machine = 0;
+};
+
+ElfKind ElfKindOf(const std::filesystem::path& path) {
+    unsigned char h[EI_NIDENT + 4] = {};
+    std::ifstream in(path, std::ios::binary);
+    ElfKind kind;
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h) || std::memcmp(h, ELFMAG, SELFMAG) != 0) {
+        return kind;
+    }
+    kind = {true, h[EI_CLASS], h[EI_DATA], 0};
+    // e_machine follows e_type, in the file's own byte order.
+    const unsigned lo = h[EI_NIDENT + 2], hi = h[EI_NIDENT + 3];
+    kind.machine =
+        static_cast<std::uint16_t>(h[EI_DATA] == ELFDATA2MSB ? (lo << 8) | hi : (hi << 8) | lo);
+    return kind;
+}
+
+// Why dlopen failed. For a library built for another processor the loader
+// only says "No such file or directory", which sends the user looking for a
+// file that is there.
+std::string WhyNotLoaded(const std::filesystem::path& path, const char* dlReason) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+        const ElfKind lib = ElfKindOf(path), self = ElfKindOf("/proc/self/exe");
+        if (!lib.elf) {
+            return "it is not a shared library";
+        }
+        if (self.elf && (lib.elfClass != self.elfClass || lib.data != self.data ||
+                         lib.machine != self.machine)) {
+            return "it is built for another processor (ELF machine " + std::to_string(lib.machine) +
+                   ", this program " + std::to_string(self.machine) + ")";
+        }
+    }
+    return dlReason != nullptr ? dlReason : "no reason given";
+}
+
 } // namespace
 
 void FNCryptLib::Load() {
@@ -76,10 +121,9 @@ void FNCryptLib::Load() {
     RefuseIfOthersCanChange(path);
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (handle == nullptr) {
-        const char* why = dlerror();
+        const std::string why = WhyNotLoaded(path, dlerror());
         throw Failure(kErrLibraryLoad, "The cipher library " + EscapedPath(path.native()) +
-                                           " could not be loaded" +
-                                           (why != nullptr ? std::string(": ") + why : "") + ".");
+                                           " could not be loaded: " + why + ".");
     }
     auto resolve = [&](const char* name) {
         void* fn = dlsym(handle, name);

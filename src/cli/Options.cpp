@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include "cli/CliError.h"
+#include "common/message.h"
 
 #include <algorithm>
 #include <array>
@@ -41,6 +42,13 @@ may be broken into lines; the line breaks are removed before de-securing.
 The password is never taken from the command line, where other users can
 read it.
 
+The file commands write OUT only once all went well: until then the new file
+has no name, and an existing OUT stays as it was. Like the shell and cp, they
+refuse a link to a missing file, a file you may not write, and a file whose
+owner they cannot keep; a replaced file keeps its permissions and owner. Any
+name of standard output (/dev/stdout, /proc/self/fd/1, ...) is written to it
+as it is, so >> appends.
+
 Exit status: 0 success; 1 the operation failed and nothing was written;
 2 usage error, blank password, or an empty or over-long message; 3 written,
 but the secured file was damaged (shorter than its header says).
@@ -65,7 +73,7 @@ Mode ParseMode(std::string_view v) {
     if (v == "builtin") {
         return Mode::Builtin;
     }
-    throw CliError::Usage("unknown mode \"" + std::string(v) + "\" (auto, library or builtin)");
+    throw CliError::Usage("unknown mode " + QuotedPath(v) + " (auto, library or builtin)");
 }
 
 // arg is the option name, alone or as name=value.
@@ -139,7 +147,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
                                   "other users can read it; use --password-file FILE or type "
                                   "it at the prompt");
         } else {
-            throw CliError::Usage("unknown option " + std::string(arg));
+            // Escaped: a name from a shell glob may carry what a terminal obeys.
+            throw CliError::Usage("unknown option " + EscapedPath(arg));
         }
     }
     if (o.help || o.version) {
@@ -151,7 +160,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     const auto* known = std::find_if(kCommands.begin(), kCommands.end(),
                                      [&](const auto& c) { return c.first == command; });
     if (known == kCommands.end()) {
-        throw CliError::Usage("unknown command \"" + command + "\"");
+        throw CliError::Usage("unknown command " + QuotedPath(command));
     }
     o.command = known->second;
     CheckOperands(o, command);

@@ -8,9 +8,11 @@
 // message quotes a file name and writes a count the same way.
 namespace hushnote {
 
-// path with its control characters written as escapes ("\n", "\x1b"): a
-// crafted file name can neither move a terminal's cursor nor fake a line of
-// a message.
+// path with its control characters written as escapes ("\n", "\x1b",
+// "\u009b"), the controls that reorder text on screen too ("\u202e"), and
+// each byte that is not part of UTF-8 text as "\xff": a crafted file name can
+// neither move a terminal's cursor, fake a line of a message nor pass for
+// another name, and every name shows as the bytes it is.
 std::string EscapedPath(std::string_view path);
 
 // The same between double quotes, as messages show a file name.

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -183,9 +184,11 @@ int WriteAll(int fd, std::string_view data) {
         // A pipe, a terminal or a socket that blocks takes less only when a
         // signal came: going on would swallow the interrupt. A file that
         // takes less tells why at the next write.
+        // A pipe whose reader went away part-way is told as such.
         struct stat st {};
         if (!data.empty() && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-            return EINTR;
+            pollfd p{fd, POLLOUT, 0};
+            return ::poll(&p, 1, 0) == 1 && (p.revents & POLLERR) != 0 ? EPIPE : EINTR;
         }
     }
     return 0;

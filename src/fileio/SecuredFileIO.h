@@ -71,14 +71,20 @@ private:
 std::string ReadWholeFile(const std::filesystem::path& path);
 
 // The output of one operation. Refuses a path that names the input file
-// (also through a link or another spelling).
-// - A regular file, new or existing, is written to a temporary file that only
-//   the user can read, which takes the final permissions once written and
-//   then replaces it. A link is followed: its target is replaced, the link
-//   stays.
-// - /dev/stdout, /dev/stderr, /dev/fd/N and /proc/self/fd/N are written to
-//   that open descriptor itself; reopening would truncate a file opened for
-//   appending.
+// (also through a link or another spelling), a link to a missing file, a file
+// the user may not write, and a file whose owner cannot be kept.
+// - A regular file, new or existing, is written to a file without a name in
+//   the target's folder (O_TMPFILE), so that nothing is left behind whatever
+//   ends the program; once written and synced it gets a name and replaces the
+//   target, with the target's permissions, owner and group. Where the file
+//   system has no such files, a named temporary file that only the user can
+//   read stands in. A link is followed: its target is replaced, the link
+//   stays. Names are taken relative to the folder, so any name the user's own
+//   path may have fits.
+// - A path that names one of the program's own descriptors (/dev/stdout,
+//   /proc/self/fd/1 in any spelling, or the same open file as standard
+//   output) is written to that open descriptor itself: reopening would
+//   truncate a file opened for appending.
 // - Any other existing output that is not a regular file (a device, a pipe)
 //   is written in place, never replaced.
 // What is written in place cannot be taken back: a failure part-way says so.
@@ -86,7 +92,7 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 class OutputFile {
 public:
     OutputFile(const std::filesystem::path& path, const InputFile& input);
-    ~OutputFile(); // not committed: the temporary file is removed
+    ~OutputFile(); // not committed: nothing of it remains
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
@@ -97,19 +103,54 @@ public:
     // Flushes everything and moves the result over the target's name.
     void Commit();
 
+    // Tests: the named temporary file, as on a file system without O_TMPFILE.
+    static void UseNamedTemporaryForTests(bool on);
+
 private:
+    void Open(const InputFile& input);
+    void Abandon(); // closes everything; removes the temporary file unless committed
+    void OpenInPlace();
+    void OpenReplacement(const struct stat* old);
+    void CreateTemporary();
+    void GiveName();
     [[noreturn]] void ThrowWriteError(int err) const;
     void WritePending();
 
-    std::filesystem::path path_;   // what the user named
-    std::filesystem::path target_; // the file that ends up holding the result
-    std::filesystem::path temp_;   // empty when writing in place
+    std::filesystem::path path_; // what the user named
+    int dirFd_ = -1;             // the target's folder; -1 when writing in place
+    std::string name_;           // the target's name in it
+    std::string tempName_;       // the temporary file's name, while it has one
+    bool unnamed_ = false;       // written through O_TMPFILE
+    bool nonBlocking_ = false;   // a pipe that waits through the PipeWait
     mode_t finalMode_ = 0600;
     int fd_ = -1;
     std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
     std::string pending_; // otherwise what waits to be written, in few large writes
     bool committed_ = false;
 };
+
+// How an output that is a pipe waits for its reader. Without one (the
+// command line) opening and writing block until a signal interrupts them.
+// While a PipeWaitScope lives (the window), a pipe that no program reads is
+// refused at once and a full pipe calls wait(fd), which returns when the
+// pipe takes more (true) or the user gave up (false: the operation is
+// cancelled).
+using PipeWait = std::function<bool(int fd)>;
+class PipeWaitScope {
+public:
+    explicit PipeWaitScope(PipeWait wait);
+    ~PipeWaitScope();
+    PipeWaitScope(const PipeWaitScope&) = delete;
+    PipeWaitScope& operator=(const PipeWaitScope&) = delete;
+
+private:
+    PipeWait previous_;
+};
+
+// Called first thing: a standard stream closed at the start gets /dev/null in
+// its place, so that no file opened later takes its number, and an output
+// that names it is refused as closed.
+void HoldClosedStandardStreams();
 
 // A Failure for the errno of a failed file operation on path.
 [[noreturn]] void ThrowFileError(int err, const std::filesystem::path& path, bool writing);

@@ -42,10 +42,18 @@ DeSecureResult DeSecure(CipherMode mode, const fs::path& in, const fs::path& out
     return c.DeSecureFile(in, out, "pw");
 }
 
-// The temporary file of an output being written anywhere under dir, if any.
+// The temporary file of an output being written anywhere under dir, if any:
+// by its name, or by our descriptor of a file that has none.
 fs::path TemporaryIn(const fs::path& dir) {
     for (const auto& e : fs::recursive_directory_iterator(dir)) {
         if (e.path().filename().string().rfind(".hushnote-", 0) == 0) {
+            return e.path();
+        }
+    }
+    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        if (target.rfind(dir.string(), 0) == 0 && target.ends_with(" (deleted)")) {
             return e.path();
         }
     }
@@ -161,7 +169,7 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     fs::create_symlink(dir / "nowhere", dir / "dangling");
     ASSERT_EQ(fs::file_size("/proc/version"), 0u) << "the kernel now reports a size";
-    const fs::path in = dir / "in", control = dir / "no\n\x1b[2J" / "such";
+    const fs::path in = dir / "in", control = dir / "no\n\x1b[2J\xe2\x80\xae\xff" / "such";
     const auto rewrite = [&] {
         WriteFile(in, std::string(20000, 'j'));
         const timespec times[2] = {{0, UTIME_OMIT}, {1000000, 0}};
@@ -189,9 +197,10 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
         {.name = "missing", .in = dir / "new"},
         {.name = "dangling link", .in = dir / "dangling", .error = kErrFileNotFound, .says = "not found"},
         {.name = "pipe", .in = dir / "fifo", .error = kErrPathAccess, .says = "not a regular file"},
+        {.name = "a /sys file: made up as it is read", .in = "/sys/class/net/lo/address", .error = kErrPathAccess, .says = "cannot be read as a regular file"},
         {.name = "device", .in = "/dev/zero", .error = kErrPathAccess, .says = "not a regular file"},
         {.name = "folder", .in = dir / "folder", .error = kErrPathAccess, .says = "is a folder"},
-        {.name = "control characters", .in = control, .error = kErrFileNotFound, .says = "no\\n\\x1b"},
+        {.name = "control characters, bidi and not UTF-8", .in = control, .error = kErrFileNotFound, .says = "no\\n\\x1b[2J\\u202e\\xff/such"},
     };
     // clang-format on
     for (auto mode : kBothModes) {
@@ -234,15 +243,20 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
     WriteFile(dir / "shared", "old");
     fs::permissions(dir / "shared", static_cast<fs::perms>(04754));
     const mode_t umask = ::umask(027);
-    for (const auto& [out, final] : {std::pair{"new", 0640u}, {"shared", 0754u}}) {
-        SCOPED_TRACE(out);
-        mode_t seen = 0;
-        Events peek;
-        peek.atFirstReport = [&] { seen = ModeOf(TemporaryIn(dir.path())); };
-        ASSERT_EQ(Secure(kLibrary, dir / "big", dir / out, &peek).number, 0);
-        EXPECT_EQ(seen & 07777, 0600u) << "others could read the file while it was written";
-        EXPECT_EQ(ModeOf(dir / out) & 07777, final) << "no set-user-ID carried over";
+    for (const bool named : {false, true}) {
+        fileio::OutputFile::UseNamedTemporaryForTests(named); // as where O_TMPFILE is missing
+        for (const auto& [out, final] : {std::pair{"new", 0640u}, {"shared", 0754u}}) {
+            SCOPED_TRACE(std::string(out) + (named ? ", named" : ", unnamed"));
+            mode_t seen = 0;
+            Events peek;
+            peek.atFirstReport = [&] { seen = ModeOf(TemporaryIn(dir.path())); };
+            ASSERT_EQ(Secure(kLibrary, dir / "big", dir / out, &peek).number, 0);
+            EXPECT_EQ(seen & 07777, 0600u) << "others could read the file while it was written";
+            EXPECT_EQ(ModeOf(dir / out) & 07777, final) << "no set-user-ID carried over";
+            EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
+        }
     }
+    fileio::OutputFile::UseNamedTemporaryForTests(false);
     ::umask(umask);
 
     WriteFile(dir / "in", "data");
@@ -292,6 +306,57 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
     EXPECT_EQ(Secure(kLibrary, dir / "in", dir / "stdout").number, 0);
     EXPECT_TRUE(S_ISCHR(ModeOf(dir / "null")));
     EXPECT_TRUE(fs::is_symlink(dir / "stdout"));
+}
+
+// An existing output is replaced only where the shell's ">" or cp would
+// write it, and keeps its owner, group and mode; a link to a missing file is
+// refused. Cases as another user run with nobody's rights, and any path the
+// kernel takes is taken, however little room it leaves beside the name.
+TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    WriteFile(dir / "in", "data");
+    fs::path deep = dir.path();
+    while (deep.native().size() < 4095 - 20) {
+        deep /= std::string(std::min<std::size_t>(254, 4095 - 20 - deep.native().size()), 'd');
+    }
+    fs::create_directories(deep);
+    const std::string longest = (deep / std::string(4095 - deep.native().size() - 1, 'n')).native();
+    constexpr uid_t kRoot = 0, kNobody = 65534;
+    // clang-format off
+    struct Case { const char* name; fs::path out; uid_t owner = kRoot; unsigned mode = 0644; uid_t as = kRoot; const char* says = ""; };
+    const Case cases[] = {
+        {.name = "root keeps another's owner", .out = dir / "theirs", .owner = kNobody},
+        {.name = "root writes a protected file", .out = dir / "ro", .mode = 0444},
+        {.name = "a user's own file", .out = dir / "mine", .owner = kNobody, .mode = 0600, .as = kNobody},
+        {.name = "write-protected", .out = dir / "ro", .mode = 0444, .as = kNobody, .says = "ro\" is write-protected."},
+        {.name = "another user's", .out = dir / "open", .mode = 0666, .as = kNobody, .says = "open\" belongs to another user."},
+        {.name = "link to a missing file", .out = dir / "dangling", .says = "dangling\" is a link to a missing file."},
+        {.name = "4,095 characters", .out = longest},
+    };
+    // clang-format on
+    fs::create_symlink("missing", dir / "dangling");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.out != dir / "dangling") {
+            WriteFile(c.out, "old");
+            ASSERT_EQ(::chown(c.out.c_str(), c.owner, c.owner), 0);
+            fs::permissions(c.out, static_cast<fs::perms>(c.mode));
+        }
+        ASSERT_TRUE(::setegid(c.as) == 0 && ::seteuid(c.as) == 0);
+        const ErrorValue e = Secure(kBuiltIn, dir / "in", c.out);
+        ASSERT_TRUE(::seteuid(kRoot) == 0 && ::setegid(kRoot) == 0);
+        EXPECT_EQ(e.number, *c.says ? kErrPathAccess : 0) << e.description;
+        EXPECT_THAT(e.description, HasSubstr(c.says));
+        EXPECT_EQ(ReadFile(c.out), *c.says ? (c.out == dir / "dangling" ? "" : "old")
+                                           : VBEncrypt::SecureMessage("data", "pw"));
+        struct stat st {};
+        EXPECT_TRUE(::lstat(c.out.c_str(), &st) == 0 && st.st_uid == c.owner &&
+                    st.st_gid == c.owner &&
+                    (S_ISLNK(st.st_mode) || (st.st_mode & 07777) == c.mode));
+        EXPECT_FALSE(fs::exists(dir / "missing"));
+        EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
+    }
 }
 
 // Secured files as they travel: wrapped, foreign or cut.

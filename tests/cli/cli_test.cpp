@@ -13,10 +13,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -43,6 +45,13 @@ TEST(ParseArguments, UsageErrors) {
         {{"--password=x", "secure-text"}, "the password is never taken from"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
+        // What a terminal would obey or reorder is shown escaped.
+        {{"\x1b[2J\xe2\x80\xae"
+          "enc"},
+         "unknown command \"\\x1b[2J\\u202eenc\"\n"},
+        {{"--\xe2\x81\xa6x\xff", "secure-text"}, "unknown option --\\u2066x\\xff\n"},
+        {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
+         "unknown mode \"\\u200f\\u009b\" (auto"},
     };
     for (const auto& [args, says] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -50,7 +59,7 @@ TEST(ParseArguments, UsageErrors) {
             ParseArguments(args);
             EXPECT_EQ(says, "");
         } catch (const CliError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind(says, 0), 0u) << e.what();
+            EXPECT_EQ((std::string(e.what()) + "\n").rfind(says, 0), 0u) << e.what();
             EXPECT_TRUE(!says.empty() && e.status() == ExitStatus::Usage && e.hint());
         }
     }
@@ -211,12 +220,96 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
     }
 }
 
-// A failed write of standard output is reported, not taken for success.
-TEST_F(Cli, FullDisk) {
-    const auto r =
+// Any name of standard output, "secure-file in NAME >> log" appends to log
+// through the descriptor instead of replacing it; a closed one is refused.
+TEST_F(Cli, EverySpellingOfStandardOutput) {
+    WriteFile("in", "data");
+    fs::create_symlink("/dev/stdout", "link");
+    const std::string secured = VBEncrypt::SecureMessage("data", kPassword);
+    // clang-format off
+    const struct { const char* name; const char* redirect = ">> log"; int status = 0; const char* says = ""; } cases[] = {
+        {"/dev/stdout"}, {"//dev/stdout"}, {"/dev/./stdout"}, {"/proc/thread-self/fd/1"}, {"/proc/$$/fd/1"},
+        {"/dev/fd/../fd/1"}, {"link"}, {"/proc/self/fd/1"}, {"log"},
+        {"/dev/stdout", ">&-", 1, "Standard output is closed: \"/dev/stdout\" cannot be written."},
+        {"/proc/1/fd/1", ">> log", 1, "another program holds open"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile("log", "LOG\n");
+        // exec: $$ is then the program's own process.
+        const auto r = RunCli({"-c", "exec '" + kCli + "' secure-file --password-file pw in " +
+                                         c.name + " " + c.redirect},
+                              "", "/bin/sh");
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.err.find(c.says), npos) << r.err;
+        EXPECT_EQ(ReadFile("log"), c.status == 0 ? "LOG\n" + secured : "LOG\n");
+        EXPECT_TRUE(fs::is_symlink("link"));
+    }
+}
+
+// A failed write of standard output is reported, not taken for success, and
+// says what happened: a full disk, or a reader that went away while SIGPIPE
+// was ignored.
+TEST_F(Cli, FullDiskAndGoneReader) {
+    auto r =
         RunCli({"-c", "'" + kCli + "' secure-text --password-file pw > /dev/full"}, "m", "/bin/sh");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
+    WriteFile("big", std::string(1 << 20, 'b'));
+    r = RunCli({"-c", "trap '' PIPE; '" + kCli +
+                          "' secure-file --password-file pw big /dev/stdout | head -c 1 >/dev/null"},
+               "", "/bin/sh");
+    EXPECT_NE(r.err.find("\"/dev/stdout\": the program that read it has gone away."), npos)
+        << r.err;
+}
+
+// The size of the output pid is writing under dir (a temporary file, with a
+// name or without), or -1 while it has none open.
+long long OutputBeingWritten(pid_t pid, const fs::path& dir) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        struct stat st {};
+        if (target.rfind(dir.string() + "/", 0) == 0 &&
+            (target.ends_with(" (deleted)") || target.find("/.hushnote-") != npos) &&
+            ::stat(e.path().c_str(), &st) == 0) {
+            return st.st_size;
+        }
+    }
+    return -1;
+}
+
+// Waits until pid writes at least bytes of its output under dir.
+void WaitForOutput(pid_t pid, const fs::path& dir, long long bytes) {
+    for (int i = 0; i < 10000 && OutputBeingWritten(pid, dir) < bytes; ++i, usleep(1000)) {
+    }
+}
+
+// SIGKILL (or, for the window, a lost X server) at any point of a 16 MiB
+// file: no new name is left in the folder, and the old output is intact.
+TEST_F(Cli, KilledAtAnyPointLeavesNothingBehind) {
+    WriteFile("plain", std::string(16777215, 'k'));
+    ASSERT_EQ(RunCli(FileCall("secure-file", "library", "plain", "secured")).status, 0);
+    WriteFile("existing", "old");
+    const std::size_t before = dir.Count();
+    const long long securedSize = 8 + 16777215 / 3 * 4;
+    // clang-format off
+    const struct { const char* command; const char* in; long long at; } cases[] = {
+        {"secure-file", "plain", 0}, {"secure-file", "plain", securedSize / 4}, {"secure-file", "plain", securedSize / 2},
+        {"desecure-file", "secured", 0}, {"desecure-file", "secured", 16777215 / 4}, {"desecure-file", "secured", 16777215 / 2},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + " at " + std::to_string(c.at));
+        const pid_t pid =
+            Spawn(FileCall(c.command, "builtin", c.in, "existing"), {null, null, null});
+        WaitForOutput(pid, dir.path(), c.at);
+        kill(pid, SIGKILL);
+        EXPECT_EQ(Wait(pid), -SIGKILL);
+        EXPECT_EQ(ReadFile("existing"), "old");
+        EXPECT_EQ(dir.Count(), before);
+    }
 }
 
 // Ctrl+C and Ctrl+\ alike: the program stops, removes its temporary file and
@@ -229,9 +322,7 @@ TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
         SCOPED_TRACE(sig);
         const pid_t pid =
             Spawn(FileCall("secure-file", "builtin", "plain", "existing"), {null, null, null});
-        // Once its temporary file is there, the program is at work.
-        for (int i = 0; i < 3000 && dir.Count() == before; ++i, usleep(1000)) {
-        }
+        WaitForOutput(pid, dir.path(), 0); // then the program is at work
         kill(pid, sig);
         EXPECT_EQ(Wait(pid), -sig);
         EXPECT_EQ(ReadFile("existing"), "old");
@@ -286,6 +377,14 @@ TEST_F(Cli, LibraryOnlyFromTheProgramsFolder) {
     r = RunCli(FileCall("secure-file", "library", "in", "out3"), "", lone);
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(fs::exists("out3"));
+    // Built for another processor: e_machine (bytes 18 and 19) says AArch64.
+    fs::remove("alone/libfncryptlib.so");
+    fs::copy_file(fs::path(kCli).parent_path() / "libfncryptlib.so", "alone/libfncryptlib.so");
+    std::fstream("alone/libfncryptlib.so", std::ios::in | std::ios::out | std::ios::binary)
+        .seekp(18)
+        .write("\xb7\x00", 2);
+    r = RunCli(FileCall("secure-file", "library", "in", "out3"), "", lone);
+    EXPECT_NE(r.err.find("it is built for another processor (ELF machine 183"), npos) << r.err;
 }
 
 // The password is asked for on the terminal with echo off, then the progress

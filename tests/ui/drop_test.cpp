@@ -1,9 +1,11 @@
 #include "ui/ui_test_util.h"
 
-#include "fileio/DroppedText.h"
 #include "engine/VBEncrypt.h"
+#include "fileio/DroppedText.h"
 
+#include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace hushnote::test {
 namespace {
@@ -28,7 +30,10 @@ TEST_F(WindowTest, DroppedFilesAreAppended) {
     // Each row: the files dropped (name, contents), the box afterwards as codes, and part of the
     // error shown.
     // clang-format off
-    const struct { std::vector<std::pair<const char*, QByteArray>> drop; QByteArray after; const char* error = ""; } cases[] = {
+    const struct { std::vector<std::pair<const char*, QByteArray>> drop; QByteArray after; const char* error = ""; QString status = {}; } cases[] = {
+        // Names exactly as they are: blanks, bidi controls and bytes that are not UTF-8, shown escaped.
+        {{{" bad\xff\xe2\x80\xae" "txt.exe ", "odd"}}, "x\r\nyodd\r\n", "", "/ bad\\xff\\u202etxt.exe ."},
+        {{{"only folder/", {}}}, "x\r\ny", "", "/only folder/\" is a folder, not a file."},
         {{{"one.txt", "first\nsecond\r\n"}, {"folder/", {}}, {"two.txt", "third"}}, "x\r\nyfirst\r\nsecond\r\nthird\r\n"},
         {{{"1", "one"}, {"vanished", "(none)"}, {"3", "three"}}, "x\r\nyone\r\nthree\r\n", "Error #53\r\n\r\n"},
         {{{"pipe", "(pipe)"}}, "x\r\ny", "Error #75\r\n\r\n"},
@@ -38,20 +43,24 @@ TEST_F(WindowTest, DroppedFilesAreAppended) {
     Open();
     for (const auto& c : cases) {
         ResetSeams();
-        QStringList paths;
+        QByteArrayList paths;
         for (const auto& [name, bytes] : c.drop) {
-            const QString path = paths.emplace_back(Path(name));
+            // As bytes: a name need not be UTF-8.
+            const QByteArray path = paths.emplace_back(QFile::encodeName(dir_.path()) + '/' + name);
             if (path.endsWith('/')) {
-                QDir().mkpath(path);
+                std::filesystem::create_directories(path.toStdString());
             } else if (bytes == "(pipe)") {
-                ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+                ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);
             } else if (bytes != "(none)") {
-                WriteFile(path, bytes);
-                ASSERT_TRUE(bytes != "(huge)" || QFile::resize(path, VBEncrypt::kMaxLength + 1));
+                std::ofstream(path.toStdString()) << bytes.toStdString();
+                ASSERT_TRUE(bytes != "(huge)" ||
+                            ::truncate(path.constData(), VBEncrypt::kMaxLength + 1) == 0);
             }
         }
         w_->SetMessageText(QStringLiteral("x\ny"));
         ASSERT_TRUE(Drop(paths));
+        EXPECT_TRUE(c.status.isEmpty() || w_->StatusText().endsWith(c.status))
+            << w_->StatusText().toStdString();
         EXPECT_EQ(Codes(w_->MessageText()), c.after.toStdString()) << paths[0].toStdString();
         ASSERT_EQ(Boxes().size(), *c.error ? 1u : 0u) << paths[0].toStdString();
         EXPECT_TRUE(!*c.error || Boxes()[0].text.contains(c.error));

@@ -2,6 +2,11 @@
 
 #include "engine/VBEncrypt.h"
 
+#include <fcntl.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace hushnote::test {
 namespace {
 
@@ -73,6 +78,8 @@ TEST_F(WindowTest, FileRuns) {
         QByteArray::fromStdString(VBEncrypt::SecureMessage(plain.toStdString(), kPassword));
     const QByteArray notSecured("\x80\x80\x80\x80 not secured at all");
     WriteFile(Path("in.bin"), plain);
+    std::ofstream(QFile::encodeName(dir_.path()).toStdString() + "/in \xff.bin")
+        << plain.toStdString();
     WriteFile(Path("plain.txt"), notSecured);
     WriteFile(Path("cut.sec"), QByteArray::fromStdString(
                                    VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12)));
@@ -80,6 +87,8 @@ TEST_F(WindowTest, FileRuns) {
     // clang-format off
     const struct { bool library; const char* command; std::vector<const char*> files; QString box; QByteArray out = {}; } cases[] = {
         {true, "mnuFileItem_0", {"in.bin", "lib.sec"}, "", secured},
+        // A name that is not UTF-8, as the dialog shows it (U+FFFD), is the file chosen.
+        {true, "mnuFileItem_0", {"in \xff.bin", "lib2.sec"}, "", secured},
         {false, "mnuFileItem_1", {"lib.sec", "vb.bin"}, "", plain},
         {false, "mnuFileItem_1", {"cut.sec", "cut.txt"}, "is damaged: it holds 3 of the 5 bytes", "hel"},
         // The output names the input: replace it? yes, and the run refuses.
@@ -177,6 +186,45 @@ TEST_F(WindowTest, WhileAFileRuns) {
     EXPECT_FALSE(w.isVisible());
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{"big"});
+}
+
+// A pipe as the output never freezes the window: with no reader it is
+// refused at once; a full one waits in the event loop, and closing the window
+// still stops the file; a reader that goes away is told, not died of.
+TEST_F(WindowTest, PipeOutputNeverFreezes) {
+    frmMain& w = Open();
+    WriteFile(Path("big"), QByteArray(200000, 'x'));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+    for (const int kind : {0, 2, 1}) { // no reader, one that leaves, one that never reads
+        SCOPED_TRACE(kind);
+        const bool reader = kind == 1;
+        ResetSeams();
+        // Opened, never read: the pipe fills after 64 KiB.
+        int fd = kind > 0
+                     ? ::open(QFile::encodeName(Path("fifo")).constData(), O_RDONLY | O_NONBLOCK)
+                     : -1;
+        if (kind == 2) {
+            QTimer::singleShot(0, &w, [&] { ::close(std::exchange(fd, -1)); });
+        }
+        Password()->setText(kPassword);
+        AnswerFiles({"big", "fifo"});
+        MessageBox::SetNextAnswer(Answer::kYes); // replace it? it is written in place
+        if (reader) {
+            QTimer::singleShot(300, &w, [&] { w.close(); });
+        }
+        Run("mnuFileItem_0");
+        EXPECT_EQ(w.isVisible(), !reader);
+        EXPECT_EQ(Boxes().size(), reader ? 1u : 2u);
+        EXPECT_TRUE(reader ||
+                    Boxes().back().text.endsWith(
+                        kind == 0
+                            ? "\"" + Path("fifo") + "\" is a pipe that no program reads."
+                            : QString("has gone away. What was written to it before stays there.")))
+            << Boxes().back().text.toStdString();
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
 }
 
 } // namespace

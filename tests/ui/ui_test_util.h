@@ -75,12 +75,20 @@ protected:
     // Drops these files on the message box, as a file manager does; false
     // when refused.
     bool Drop(const QStringList& paths) {
-        QMimeData data;
-        QList<QUrl> urls;
+        QByteArrayList bytes;
         for (const QString& p : paths) {
-            urls << QUrl::fromLocalFile(p);
+            bytes << QFile::encodeName(p);
         }
-        data.setUrls(urls);
+        return Drop(bytes);
+    }
+    // The same for paths as bytes, percent-encoded in a URI list.
+    bool Drop(const QByteArrayList& paths) {
+        QMimeData data;
+        QByteArray list;
+        for (const QByteArray& p : paths) {
+            list += "file://" + p.toPercentEncoding("/") + "\r\n";
+        }
+        data.setData(QStringLiteral("text/uri-list"), list);
         QWidget* target = Find<QPlainTextEdit>("txtMsg")->viewport();
         QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(target, &enter);

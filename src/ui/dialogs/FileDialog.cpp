@@ -7,6 +7,34 @@
 
 namespace hushnote {
 
+std::filesystem::path LocalPath(const QString& path) {
+    namespace fs = std::filesystem;
+    const fs::path shown(QFile::encodeName(path).toStdString());
+    if (!path.contains(QChar::ReplacementCharacter)) {
+        return shown;
+    }
+    fs::path found;
+    for (const fs::path& part : shown) {
+        const QString name = QFile::decodeName(QByteArray::fromStdString(part.native()));
+        fs::path match = found / part;
+        std::error_code ec;
+        if (name.contains(QChar::ReplacementCharacter) && !fs::exists(match, ec)) {
+            int matches = 0;
+            for (const auto& e : fs::directory_iterator(found.empty() ? "." : found, ec)) {
+                const std::string entry = e.path().filename().native();
+                if (QFile::decodeName(QByteArray::fromStdString(entry)) == name && ++matches == 1) {
+                    match = found / entry;
+                }
+            }
+            if (matches != 1) {
+                return shown; // none, or more than one that reads the same: as typed
+            }
+        }
+        found = std::move(match);
+    }
+    return found;
+}
+
 FileDialog::FileDialog(QWidget* parent, Kind kind, const QString& title)
     : QFileDialog(parent, title), kind_(kind) {
     // No DontUseNativeDialog: Qt shows the platform theme's dialog when there
@@ -66,6 +94,12 @@ bool FileDialog::ConfirmChoice() {
     return kind_ == Kind::Save ? ConfirmSave(chosen_) : ConfirmOpen(chosen_);
 }
 
+// Links are not followed: a dangling one exists too.
+bool Exists(const QString& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(LocalPath(path), ec));
+}
+
 bool FileDialog::ConfirmSave(const QString& path) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
@@ -73,7 +107,7 @@ bool FileDialog::ConfirmSave(const QString& path) {
         ShowMissingFolder(path, folder);
         return false;
     }
-    if (info.exists() || info.isSymLink()) {
+    if (Exists(path)) {
         return MessageBox::Show(
                    parentWidget(),
                    MessageBox::ShownPath(info.fileName()) +
@@ -94,7 +128,7 @@ void FileDialog::ShowMissingFolder(const QString& path, const QString& folder) {
 
 bool FileDialog::ConfirmOpen(const QString& path) {
     const QFileInfo info(path);
-    if (info.exists() || info.isSymLink()) {
+    if (Exists(path)) {
         return true;
     }
     if (!QFileInfo(info.absolutePath()).isDir()) {

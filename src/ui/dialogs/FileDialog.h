@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include <filesystem>
+
 namespace hushnote {
 
 // The desktop's own file dialog where its platform theme offers one (GTK, the
@@ -15,6 +17,11 @@ namespace hushnote {
 // - Open: a typed name of a missing file is returned once the user agrees to
 //   create it (nothing is created here); a link is returned as itself. A
 //   desktop dialog returns existing files only, so it never asks.
+// The file a dialog's path names. Qt shows a name that is not UTF-8 with
+// U+FFFD in place of its odd bytes; such a name is matched against the
+// folder's entries, so the file chosen is the file used.
+std::filesystem::path LocalPath(const QString& path);
+
 class FileDialog : public QFileDialog {
     Q_OBJECT
 public:

@@ -13,9 +13,12 @@
 namespace hushnote {
 
 QString MessageBox::ShownPath(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    return QFile::decodeName(
-        QByteArray::fromStdString(EscapedPath(std::string_view(bytes.constData(), bytes.size()))));
+    return ShownPath(QFile::encodeName(path));
+}
+
+QString MessageBox::ShownPath(const QByteArray& path) {
+    // Escaped, it is UTF-8 throughout.
+    return QString::fromStdString(EscapedPath(std::string_view(path.constData(), path.size())));
 }
 namespace {
 

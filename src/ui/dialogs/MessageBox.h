@@ -36,6 +36,7 @@ public:
     // A path as a message shows it: control characters escaped, so that a
     // crafted file name cannot fake a line of the message.
     static QString ShownPath(const QString& path);
+    static QString ShownPath(const QByteArray& path);
 
     // "Error #n" + CR LF CR LF + description, with the critical icon.
     static void ShowError(QWidget* parent, int number, const QString& description);

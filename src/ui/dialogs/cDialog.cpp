@@ -140,8 +140,10 @@ QString cDialog::GetSaveName(QWidget* parent, QString& fileName,
     if (path.size() > kSavePathChars || name.size() > kSaveNameChars) {
         return {};
     }
-    fileName = TrimBlanks(name);
-    return TrimBlanks(path);
+    // As chosen: on Linux a name may begin or end with a blank, and trimming
+    // would name another file.
+    fileName = name;
+    return path;
 }
 
 QString cDialog::GetOpenName(QWidget* parent, QString& fileName,
@@ -159,8 +161,8 @@ QString cDialog::GetOpenName(QWidget* parent, QString& fileName,
     const QString name = NamePart(path);
     if (confirmed && path.size() <= kOpenPathExtra + defaultFileName.size() &&
         name.size() <= kOpenNameChars) {
-        fileName = TrimBlanks(name);
-        return TrimBlanks(path);
+        fileName = name;
+        return path;
     }
     fileName.clear();
     return TrimBlanks(defaultFileName);

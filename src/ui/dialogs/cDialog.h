@@ -23,7 +23,8 @@ class cDialog {
 public:
     static QString DefaultFilter(); // "All Files" / "*.*"
 
-    // The chosen file's full path, or "" when the user cancels. On
+    // The chosen file's full path exactly as chosen, blanks and all (a name
+    // may begin or end with one), or "" when the user cancels. On
     // confirmation fileName becomes the chosen name without its folder; on
     // cancel it keeps what was passed in. The dialog refuses a folder that does
     // not exist and asks before an existing file is replaced. initialDir:

@@ -5,23 +5,30 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
-#include <QUrl>
 
 namespace hushnote {
 namespace {
 
-// The local file paths a drag carries, in its order; empty when it carries
-// anything else.
-QStringList DroppedPaths(const QMimeData* data) {
-    QStringList paths;
+// The local file paths a drag carries, in its order, as bytes: a name that
+// is not UTF-8 stays the name it is (QUrl would make U+FFFD of it). Empty
+// when it carries anything else.
+QByteArrayList DroppedPaths(const QMimeData* data) {
+    QByteArrayList paths;
     if (data == nullptr || !data->hasUrls()) {
         return paths;
     }
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) {
+    for (QByteArray line : data->data(QStringLiteral("text/uri-list")).split('\n')) {
+        line = line.trimmed(); // lines end in CR LF; a URI holds no blank
+        if (line.isEmpty() || line.startsWith('#')) {
+            continue;
+        }
+        if (line.startsWith("file://localhost/")) {
+            line.remove(7, 9);
+        }
+        if (!line.startsWith("file:///")) {
             return {};
         }
-        paths << url.toLocalFile();
+        paths << QByteArray::fromPercentEncoding(line.mid(7));
     }
     return paths;
 }
@@ -68,7 +75,7 @@ void MsgTextBox::dropEvent(QDropEvent* e) {
         e->ignore();
         return;
     }
-    const QStringList paths = DroppedPaths(e->mimeData());
+    const QByteArrayList paths = DroppedPaths(e->mimeData());
     e->setDropAction(Qt::CopyAction);
     e->accept();
     emit filesDropped(paths);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QPlainTextEdit>
-#include <QStringList>
 
 #include <functional>
 
@@ -22,7 +22,7 @@ public:
     std::function<bool()> dropAllowed;
 
 signals:
-    void filesDropped(const QStringList& paths);
+    void filesDropped(const QByteArrayList& paths);
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;

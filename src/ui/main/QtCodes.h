@@ -2,6 +2,7 @@
 
 #include "common/codepage.h"
 #include "common/secret.h"
+#include "ui/dialogs/FileDialog.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -14,8 +15,9 @@
 // Between the window's Qt strings and the engine's single-byte codes and paths.
 namespace hushnote::qt_codes {
 
+// The file a dialog's path names, bytes that are not UTF-8 and all.
 inline std::filesystem::path ToPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+    return LocalPath(path);
 }
 
 // Straight from the QString's own characters: no intermediate copy of a

@@ -17,7 +17,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMimeData>
@@ -32,7 +31,6 @@ namespace {
 using qt_codes::FromCodes;
 using qt_codes::PasswordCodes;
 using qt_codes::ToCodes;
-using qt_codes::ToPath;
 
 QString Said(std::string_view words) {
     return QString::fromLatin1(words.data(), static_cast<qsizetype>(words.size()));
@@ -283,15 +281,20 @@ void frmMain::mnuHelpItem_Click(int index) {
     }
 }
 
-void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
+void frmMain::txtMsg_OLEDragDrop(const QByteArrayList& paths) {
     if (busy_ != Busy::Idle) {
         return;
     }
     const BusyScope busy(*this, Busy::Drop);
     activateWindow();
     raise();
-    for (const QString& path : paths) {
-        if (QFileInfo(path).isDir()) {
+    for (const QByteArray& path : paths) {
+        const std::filesystem::path file(path.toStdString());
+        std::error_code ec;
+        if (std::filesystem::is_directory(file, ec)) {
+            // Skipped, but not without a word.
+            status_->ReportNow(QStringLiteral("  \"") + MessageBox::ShownPath(path) +
+                               QStringLiteral("\" is a folder, not a file."));
             continue;
         }
         // Few reports per file: each one is painted. As SetMsg shows them,
@@ -303,7 +306,7 @@ void frmMain::txtMsg_OLEDragDrop(const QStringList& paths) {
             // Through one handle that never blocks, and no more than a
             // message can hold: a pipe or a film dropped by mistake is
             // refused instead of freezing the window.
-            lines = FromCodes(dropped::ReadLines(ToPath(path)));
+            lines = FromCodes(dropped::ReadLines(file));
         } catch (const Failure& f) {
             // The files before it stay in the box, and the rest are still
             // loaded.

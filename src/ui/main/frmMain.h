@@ -83,7 +83,7 @@ private:
     void mnuHelpItem_Click(int index);
     // Files dropped on the message box: each one that is not a folder is read
     // as single-byte text and its lines appended to the box.
-    void txtMsg_OLEDragDrop(const QStringList& paths);
+    void txtMsg_OLEDragDrop(const QByteArrayList& paths);
 
     // Runs a command; a failure reaching it is shown, never ends the program.
     void Guarded(const std::function<void()>& command);

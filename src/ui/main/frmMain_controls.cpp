@@ -100,7 +100,7 @@ void frmMain::CreateMessageBox(QWidget* client) {
     // One thing at a time: no drop while a file runs or another drop or text
     // command is still working.
     txtMsg->dropAllowed = [this] { return busy_ == Busy::Idle; };
-    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QStringList& paths) {
+    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QByteArrayList& paths) {
         Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
     });
 }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "fileio/SecuredFileIO.h"
+
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+
+// Deciding where an output goes before anything is written to it.
+namespace hushnote::fileio::detail {
+
+// The descriptor of this program that path names: through /proc/<pid>/fd/N
+// or /dev/fd/N in any spelling and through any links, or as the same open
+// file as one of descriptors 0 to 2 open for writing (st: the path's stat,
+// links followed; null when it names nothing). Throws Failure when it names a
+// standard stream that was closed, a descriptor that is not open, or another
+// program's descriptor.
+std::optional<int> DescriptorFor(const std::filesystem::path& path, const struct stat* st);
+
+// The wait of the innermost PipeWaitScope; empty when there is none.
+const PipeWait& CurrentPipeWait();
+
+// The permissions a new file gets from the umask.
+mode_t NewFileMode();
+
+} // namespace hushnote::fileio::detail
