@@ -56,7 +56,7 @@
   }
   function setBox(value, undo) {
     undoText = undo;
-    undoButton.hidden = undo === null;
+    undoButton.hidden = true;
     box.value = value;
     box.setSelectionRange(0, 0);
     box.scrollTop = 0;
@@ -108,6 +108,7 @@
     securedShown = null;
     setBox(result.message, secured);
     status.textContent = result.plausible ? "" : words(O.WRONG_PASSWORD);
+    undoButton.hidden = result.plausible;
     box.focus();
   }
 
