@@ -9,6 +9,7 @@
 #include "engine/VBEncrypt.h"
 #include "cli/CliText.h"
 #include "cli/Password.h"
+#include "cli/ReceiverPageCommand.h"
 #include "cli/Terminal.h"
 #include "common/codepage.h"
 #include "common/error.h"
@@ -203,6 +204,8 @@ ExitStatus RunCommand(const Options& o) {
         return RunSecureText(o);
     case Command::DeSecureText:
         return RunDeSecureText(o);
+    case Command::ReceiverPage:
+        return RunReceiverPage(o);
     }
     return ExitStatus::Failed;
 }

@@ -19,6 +19,11 @@ Commands:
   desecure-file IN OUT   de-secure the secured file IN into the file OUT
   secure-text            secure a message and print the secured text
   desecure-text          de-secure secured text and print the message
+  receiver-page OUT      write hushnote.html, the page that secures and
+                         de-secures in any browser, to OUT; with -i FILE
+                         ("-": standard input) the secured text in FILE
+                         travels inside it, and --hint TEXT shows a
+                         password hint above its password box
 
 Options:
   -i, --input FILE       text commands: read the text from FILE instead of
@@ -48,11 +53,12 @@ but the secured file was damaged (shorter than its header says).
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Command>, 4> kCommands{{
+constexpr std::array<std::pair<std::string_view, Command>, 5> kCommands{{
     {"secure-file", Command::SecureFile},
     {"desecure-file", Command::DeSecureFile},
     {"secure-text", Command::SecureText},
     {"desecure-text", Command::DeSecureText},
+    {"receiver-page", Command::ReceiverPage},
 }};
 
 Mode ParseMode(std::string_view v) {
@@ -112,6 +118,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
             o.inputFile = valueOf(i, arg, "-i");
         } else if (Is(arg, "--input")) {
             o.inputFile = valueOf(i, arg, "--input");
+        } else if (Is(arg, "--hint")) {
+            o.hint = valueOf(i, arg, "--hint");
         } else if (Is(arg, "--password") || arg == "-p") {
             throw CliError::Usage("the password is never taken from the command line, where "
                                   "other users can read it; use --password-file FILE or type "
@@ -132,6 +140,12 @@ Options ParseArguments(const std::vector<std::string>& args) {
         throw CliError::Usage("unknown command \"" + command + "\"");
     }
     o.command = known->second;
+    if (o.command == Command::ReceiverPage) {
+        if (o.operands.size() != 1) {
+            throw CliError::Usage(command + " needs the file to write the page to");
+        }
+        return o;
+    }
     if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
         if (o.operands.size() != 2) {
             throw CliError::Usage(command + " needs an input file and an output file");

@@ -20,7 +20,8 @@ const requests = [], fileChoosers = [], started = new Map(), finished = new Set(
 
 function runCli(args, password, input) {
   fs.writeFileSync(path.join(dir, "pw"), password + "\n");
-  const r = spawnSync(cli, ["--password-file", path.join(dir, "pw"), ...args], { cwd: dir, input });
+  const pwOption = args[0] === "receiver-page" ? [] : ["--password-file", path.join(dir, "pw")];
+  const r = spawnSync(cli, [...pwOption, ...args], { cwd: dir, input });
   assert.ok(r.status === 0, r.stderr.toString());
   return r.stdout.toString();
 }
@@ -161,6 +162,31 @@ test("files picked with the buttons come out as the program writes them", async 
     { files: [path.join(dir, "notes.txt")], backendNodeId: fileChoosers.shift().backendNodeId });
   await page.waitFor("document.getElementById('lblStatus').textContent.includes('not a secured')");
   assert.equal(await status(), "\"notes.txt\" is not a secured file: byte 4 is 0x20, which secured text never holds. Nothing was written.");
+});
+
+test("a page carrying a message opens ready for the password, with its hint", async () => {
+  const secured = runCli(["secure-text"], "Rex", "The key is under the mat.");
+  const wrapped = secured.trimEnd().match(/.{1,16}/g).join("\n") + "\n";
+  fs.writeFileSync(path.join(dir, "secured.txt"), wrapped);
+  const carrying = path.join(dir, "carrying.html");
+  runCli(["receiver-page", "-i", "secured.txt", "--hint", "our first <b>dog</b> & cat", carrying], "-");
+  const html = fs.readFileSync(carrying, "utf8");
+  assert.ok(html.includes("our first &lt;b&gt;dog&lt;/b&gt; &amp; cat"));
+  await open(carrying);
+  assert.equal(await box(), secured.trimEnd().replace(/0/g, "|"));
+  assert.equal(await page.evaluate("document.getElementById('hint').hidden"), false);
+  assert.equal(await page.evaluate("document.getElementById('hint-text').textContent"),
+    "our first <b>dog</b> & cat");
+  assert.equal(await focused(), "txtPassword");
+  await page.type("Rex");
+  await page.press("Enter");
+  assert.equal(await box(), "The key is under the mat.");
+  fs.writeFileSync(path.join(dir, "plain.txt"), "not secured");
+  fs.writeFileSync(path.join(dir, "pw"), "-\n");
+  const refused = spawnSync(cli, ["receiver-page", "-i", "plain.txt", "x.html"], { cwd: dir });
+  assert.notEqual(refused.status, 0);
+  assert.equal(fs.existsSync(path.join(dir, "x.html")), false);
+  await open(pagePath);
 });
 
 test("every control is labelled, reachable with Tab in order, and fits a phone at 200 %", async () => {
