@@ -1,9 +1,10 @@
 #include "cipher/CCipher.h"
 
-#include "fileio/SecuredFileIO.h"
-#include "engine/VBEncrypt.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "engine/SecuredFile.h"
+#include "engine/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -160,21 +161,20 @@ std::string CCipher::DeSecureString(std::string_view message, std::string_view p
     return result;
 }
 
-void CCipher::SelectModeAndKey(std::string_view password) {
-    if (DLLMode_ == CipherMode::Library) {
-        Initilize(password, 0);
+CCipher::FileOperation::FileOperation(CCipher& cipher, std::string_view password)
+    : cipher_(cipher) {
+    if (cipher_.DLLMode_ == CipherMode::Library) {
+        cipher_.Initilize(password, 0);
     }
-    if (DLLMode_ != CipherMode::Library) {
-        VBEncrypt::KeyCipher(password);
+    if (cipher_.DLLMode_ != CipherMode::Library) {
+        keyed_.emplace(password);
     }
 }
 
-void CCipher::EndFileOperation() {
-    if (DLLMode_ == CipherMode::Library) {
-        Initilize(kEndOfFileKey, 0);
+CCipher::FileOperation::~FileOperation() {
+    if (cipher_.DLLMode_ == CipherMode::Library) {
+        cipher_.Initilize(kEndOfFileKey, 0);
     }
-    // No caller reads the built-in state after a file; leave no key behind.
-    VBEncrypt::WipeState();
 }
 
 void CCipher::CipherInPlace(std::string& piece) {
@@ -234,8 +234,7 @@ std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
 
 std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
                                  std::string_view password) {
-    SelectModeAndKey(password);
-    const EndOfFileOperation end{this};
+    const FileOperation keyed(*this, password);
     const std::int64_t n = in.size();
     fileio::OutputFile out(outfile, in);
     out.Write(VBEncrypt::EncodeLengthHeader(n));
@@ -250,16 +249,6 @@ std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::p
     return 0;
 }
 
-namespace {
-
-std::string ForeignByte(std::int64_t position, char c) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
-    return "byte " + Grouped(position) + " is " + hex + ", which secured text never holds";
-}
-
-} // namespace
-
 DeSecureResult CCipher::DeSecureFile(const std::filesystem::path& infile,
                                      const std::filesystem::path& outfile,
                                      std::string_view password) {
@@ -269,92 +258,44 @@ DeSecureResult CCipher::DeSecureFile(const std::filesystem::path& infile,
 
 DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
                                      std::string_view password) {
-    SelectModeAndKey(password);
-    const EndOfFileOperation end{this};
-    DeSecureResult result;
-    const auto notSecured = [&result] {
-        result.outcome = DeSecureOutcome::NotSecured;
-        return result;
-    };
-    std::int64_t position = 0; // bytes of the input taken, to name a foreign one
-    // Drops the line breaks of a run just read; false when it holds a byte
-    // that no secured file holds.
-    auto secured = [&](std::string& run) {
-        const auto raw = static_cast<std::int64_t>(run.size());
-        if (const auto at = VBEncrypt::KeepSecuredChars(run)) {
-            result.reason = ForeignByte(position + static_cast<std::int64_t>(*at) + 1, run[*at]);
-            return false;
-        }
-        position += raw;
-        return true;
-    };
-
-    std::string header;
-    for (std::string run; header.size() < VBEncrypt::kHeaderChars;) {
-        run.resize(VBEncrypt::kHeaderChars - header.size());
+    const FileOperation keyed(*this, password);
+    SecuredFileReader reader([this](std::string_view groups) { return Decode(groups); });
+    for (std::string run; reader.HeaderWanted() > 0;) {
+        run.resize(reader.HeaderWanted());
         run.resize(in.Read(run.data(), run.size()));
         if (run.empty()) {
             break;
         }
-        if (!secured(run)) {
-            return notSecured();
+        if (!reader.TakeHeader(std::move(run))) {
+            return reader.Result();
         }
-        header += run;
     }
-    // The built-in decoder reads the header in both modes, so both accept and
-    // refuse exactly the same files.
-    const std::int64_t length = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header));
-    if (length < 0) {
-        return notSecured();
+    if (reader.HeaderLength() < 0) {
+        return reader.Result();
     }
-
     fileio::OutputFile out(outfile, in);
-    std::int64_t total = length;
-    std::string carry; // the characters of a group that a line break or a piece split
-    bool decodedAny = false;
     auto write = [&](std::string plain) {
-        CipherInPlace(plain);
-        if (total < static_cast<std::int64_t>(plain.size())) {
-            plain.resize(static_cast<std::size_t>(total));
+        if (!plain.empty()) {
+            CipherInPlace(plain);
+            out.Write(plain);
         }
-        out.Write(plain);
-        total -= static_cast<std::int64_t>(plain.size());
     };
     bool foreign = false;
-    ForEachPiece(in, in.size() - position, kDeSecurePiece, [&](std::string& piece) {
-        if (!secured(piece)) {
-            foreign = true;
-            return false;
+    ForEachPiece(in, in.size() - reader.Position(), kDeSecurePiece, [&](std::string& piece) {
+        auto plain = reader.TakeBody(piece);
+        foreign = !plain;
+        if (plain) {
+            write(std::move(*plain));
         }
-        std::string_view text = piece;
-        if (!carry.empty()) {
-            carry += piece;
-            text = carry;
-        }
-        const std::size_t whole = text.size() / 4 * 4;
-        if (whole > 0) {
-            decodedAny = true;
-            write(Decode(text.substr(0, whole)));
-        }
-        carry = std::string(text.substr(whole));
-        return true;
+        return !foreign;
     });
     if (foreign) {
-        return notSecured();
+        return reader.Result();
     }
     in.CheckUnchanged();
-    if (!decodedAny && !carry.empty()) {
-        // A body of 1 to 3 characters reads as the built-in decoder reads it
-        // in secured text, so a file and the same text agree.
-        write(VBEncrypt::DecodePrintable(carry));
-    }
+    write(reader.Finish());
     out.Commit();
-    if (total > 0) {
-        result.outcome = DeSecureOutcome::Damaged;
-        result.expected = length;
-        result.recovered = length - total;
-    }
-    return result;
+    return reader.Result();
 }
 
 } // namespace hushnote

@@ -2,10 +2,13 @@
 
 #include "cipher/FNCryptLib.h"
 #include "common/error.h"
+#include "engine/SecuredFile.h"
+#include "engine/VBEncrypt.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,22 +41,6 @@ enum class CipherMode : std::int16_t {
     Library = 0,       // the native library is used
     NotLoaded = 1,     // built-in: the library did not load (nothing shown)
     LibraryFailed = 2, // built-in after another library failure, shown to the user
-};
-
-// What DeSecureFile made of its input, with the numbers it has always had.
-enum class DeSecureOutcome : std::int16_t {
-    Done = 0,
-    NotSecured = 1, // nothing was written
-    Damaged = 2,    // the body holds less than its header says; what it holds was written
-};
-
-struct DeSecureResult {
-    DeSecureOutcome outcome = DeSecureOutcome::Done;
-    // NotSecured: the first byte no secured file holds ("byte 9 is 0x20,
-    // ..."); empty when the header cannot be read.
-    std::string reason;
-    std::int64_t expected = 0;  // Damaged: the length the header gives
-    std::int64_t recovered = 0; // Damaged: the bytes written
 };
 
 // The cipher object: chooses between the native library and the built-in
@@ -111,15 +98,21 @@ public:
     static constexpr std::int32_t kDeSecurePiece = 5460;
 
 private:
-    // However a file operation ends, the library loses the password's key
+    // One file operation: chooses the mode and keys it with the password, and
+    // however the operation ends, the library loses the password's key
     // schedule and the built-in state is wiped.
-    struct EndOfFileOperation {
-        CCipher* cipher;
-        ~EndOfFileOperation() { cipher->EndFileOperation(); }
+    class FileOperation {
+    public:
+        FileOperation(CCipher& cipher, std::string_view password);
+        ~FileOperation();
+        FileOperation(const FileOperation&) = delete;
+        FileOperation& operator=(const FileOperation&) = delete;
+
+    private:
+        CCipher& cipher_;
+        std::optional<VBEncrypt::KeyedState> keyed_;
     };
 
-    void SelectModeAndKey(std::string_view password);
-    void EndFileOperation();
     // Reads length bytes of in piece by piece, reporting progress before each
     // piece (and stopping when asked to), and hands every piece to work,
     // which returns false to stop early.

@@ -15,7 +15,6 @@ std::string SecuredTextFromInput(std::string_view utf8) {
 DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
     DeSecuredText result;
     VBEncrypt::TextResult plain = VBEncrypt::DeSecure(text, password);
-    VBEncrypt::WipeState();
     const Secret message(std::move(plain.message));
     switch (plain.outcome) {
     case VBEncrypt::TextOutcome::Message:

@@ -5,8 +5,6 @@
 
 #include "cipher/CCipher.h"
 #include "cipher/FNCryptLib.h"
-#include "fileio/SecuredFileIO.h"
-#include "engine/VBEncrypt.h"
 #include "cli/CliText.h"
 #include "cli/Password.h"
 #include "cli/ReceiverPageCommand.h"
@@ -14,6 +12,9 @@
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "engine/VBEncrypt.h"
+#include "engine/Words.h"
+#include "fileio/SecuredFileIO.h"
 
 #include <cerrno>
 #include <cstring>
@@ -30,7 +31,8 @@ using VBEncrypt::kMessageLimit;
 
 // Reads to the end, but refuses more than maxBytes: a text command must not
 // grow without bound on an endless input (secure-text < /dev/zero).
-std::string ReadAll(int fd, const std::string& name, std::size_t maxBytes, const char* tooLong) {
+std::string ReadAll(int fd, const std::string& name, std::size_t maxBytes,
+                    std::string_view tooLong) {
     std::string data;
     char buffer[65536];
     for (;;) {
@@ -47,12 +49,12 @@ std::string ReadAll(int fd, const std::string& name, std::size_t maxBytes, const
         }
         data.append(buffer, static_cast<std::size_t>(got));
         if (data.size() > maxBytes) {
-            throw CliError::Refusal(tooLong);
+            throw CliError::Refusal(std::string(tooLong));
         }
     }
 }
 
-std::string ReadText(const Options& o, std::size_t maxBytes, const char* tooLong) {
+std::string ReadText(const Options& o, std::size_t maxBytes, std::string_view tooLong) {
     if (!o.inputFile) {
         return ReadAll(STDIN_FILENO, "standard input", maxBytes, tooLong);
     }
@@ -87,7 +89,7 @@ void GetPassword(const Options& o, Secret& codes) {
             "no password: there is no terminal to ask on; use --password-file FILE");
     }
     if (typed.value().empty()) {
-        throw CliError::Refusal("Password is blank.");
+        throw CliError::Refusal(std::string(words::kBlankPassword));
     }
     codes = Secret(codepage::PasswordToCodes(std::string_view(typed.value())));
 }
@@ -135,36 +137,28 @@ ExitStatus RunFileCommand(const Options& o) {
         return ExitStatus::Failed;
     }
     events.Finish(true, input.size());
-    if (problem.outcome == DeSecureOutcome::NotSecured) {
-        PrintError(QuotedPath(in) + " is not a secured file" +
-                   (problem.reason.empty() ? "" : ": " + problem.reason) +
-                   ". Nothing was written.");
-        return ExitStatus::Failed;
-    }
-    if (problem.outcome == DeSecureOutcome::Damaged) {
-        PrintError(QuotedPath(in) + " is damaged: it holds " + Grouped(problem.recovered) +
-                   " of the " + Grouped(problem.expected) +
-                   " bytes its header gives. Those were written to " + QuotedPath(out) + ".");
-        return ExitStatus::Damaged;
+    if (problem.outcome != DeSecureOutcome::Done) {
+        PrintError(words::FileOutcome(problem, QuotedPath(in), QuotedPath(out)));
+        return problem.outcome == DeSecureOutcome::Damaged ? ExitStatus::Damaged
+                                                           : ExitStatus::Failed;
     }
     return ExitStatus::Success;
 }
 
 ExitStatus RunSecureText(const Options& o) {
     // At most 3 bytes of UTF-8 for each of the 20,000 characters.
-    Secret raw(ReadText(o, 3 * kMessageLimit, "Message limit is 20,000 characters."));
+    Secret raw(ReadText(o, 3 * kMessageLimit, words::kMessageLimit));
     if (raw.value().empty()) {
-        throw CliError::Refusal("No message to secure.");
+        throw CliError::Refusal(std::string(words::kNoMessageToSecure));
     }
     Secret codes(codepage::Utf8ToCodes(raw.value(), codepage::Purpose::Securing));
     Secret message(ToCrLf(codes.value()));
     if (message.value().size() > kMessageLimit) {
-        throw CliError::Refusal("Message limit is 20,000 characters.");
+        throw CliError::Refusal(std::string(words::kMessageLimit));
     }
     Secret password;
     GetPassword(o, password);
     std::string secured = VBEncrypt::SecureMessage(message.value(), password.value());
-    VBEncrypt::WipeState();
     secured += '\n';
     WriteOut(secured);
     return ExitStatus::Success;
@@ -175,7 +169,7 @@ ExitStatus RunDeSecureText(const Options& o) {
     Secret raw(ReadText(o, static_cast<std::size_t>(VBEncrypt::kMaxSecuredInput),
                         "not secured text: the input is too long"));
     if (raw.value().empty()) {
-        throw CliError::Refusal("No message to de-secure.");
+        throw CliError::Refusal(std::string(words::kNoMessageToDeSecure));
     }
     const std::string text = SecuredTextFromInput(raw.value());
     Secret password;

@@ -57,8 +57,7 @@ void ReraiseInterrupt() {
 TerminalEvents::TerminalEvents() : draw_(isatty(STDERR_FILENO) == 1) {}
 
 void TerminalEvents::ShowLibraryError(const ErrorValue& error) {
-    PrintError("Error #" + std::to_string(error.number) + ": " + error.description +
-               " (the built-in cipher is used)");
+    PrintError(FormatErrorMessage(error, ": ") + " (the built-in cipher is used)");
 }
 
 bool TerminalEvents::ReportProgress(std::int64_t remaining, std::int64_t total) {

@@ -2,8 +2,8 @@
 
 namespace hushnote {
 
-std::string FormatErrorMessage(const ErrorValue& error) {
-    return "Error #" + std::to_string(error.number) + "\r\n\r\n" + error.description;
+std::string FormatErrorMessage(const ErrorValue& error, std::string_view separator) {
+    return "Error #" + std::to_string(error.number) + std::string(separator) + error.description;
 }
 
 } // namespace hushnote

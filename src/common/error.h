@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace hushnote {
 
@@ -41,7 +42,9 @@ private:
     ErrorValue error_;
 };
 
-// "Error #53\r\n\r\nFile not found: ...": the text the program shows for a failure.
-std::string FormatErrorMessage(const ErrorValue& error);
+// "Error #53" + separator + "File not found: ...": the text the program shows
+// for a failure, the only place its number is written. The window's boxes part
+// the two with a blank line, the terminal with ": ".
+std::string FormatErrorMessage(const ErrorValue& error, std::string_view separator = "\r\n\r\n");
 
 } // namespace hushnote

@@ -89,7 +89,7 @@ std::string CipherString(std::string_view text, std::string_view password) {
     if (password.empty()) {
         return {};
     }
-    KeyCipher(password);
+    const KeyedState keyed(password);
     std::string result(text);
     CipherNextBytes(result.data(), result.size());
     return result;

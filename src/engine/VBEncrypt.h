@@ -33,6 +33,17 @@ void WipeState();
 // password, before the state changes.
 void KeyCipher(std::string_view password);
 
+// The keyed state's lifetime: keys the cipher as KeyCipher does and wipes the
+// state when the scope that holds it ends, however it ends. Every command
+// keys through one, so none has to remember to wipe.
+class KeyedState {
+public:
+    explicit KeyedState(std::string_view password) { KeyCipher(password); }
+    ~KeyedState() { WipeState(); }
+    KeyedState(const KeyedState&) = delete;
+    KeyedState& operator=(const KeyedState&) = delete;
+};
+
 // b XOR the next keystream byte; advances the stream one step.
 std::uint8_t CipherNextByte(std::uint8_t b);
 
@@ -41,7 +52,8 @@ std::uint8_t CipherNextByte(std::uint8_t b);
 void CipherNextBytes(char* data, std::size_t n);
 
 // RC4 of text with a fresh keystream from password; "" when the password is
-// empty. Ciphering and deciphering are the same operation.
+// empty. Ciphering and deciphering are the same operation. The state is wiped
+// when it returns: the text commands (SecureMessage, DeSecure) key only here.
 std::string CipherString(std::string_view text, std::string_view password);
 
 // Every 3 codes become 4 characters "?" to "~"; a last partial group is filled

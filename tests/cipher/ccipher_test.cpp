@@ -177,18 +177,5 @@ TEST(CCipherLibraryFaults, ReachTheCallerAndNothingIsWritten) {
                 StartsWith("VBError: The cipher library's DecodeText returned"));
 }
 
-// Every file command ends in WipeState, which must clear all of the state.
-TEST(CipherState, WipedAfterEveryFileCommand) {
-    const CipherState zero{};
-    TempDir dir;
-    WriteFile(dir / "in", "secret data");
-    CCipher c;
-    c.SetDLLMode(CipherMode::NotLoaded);
-    c.SecureFile(dir / "in", dir / "out", "pw");
-    EXPECT_EQ(std::memcmp(&State(), &zero, sizeof zero), 0);
-    c.DeSecureFile(dir / "out", dir / "back", "pw");
-    EXPECT_EQ(std::memcmp(&State(), &zero, sizeof zero), 0);
-}
-
 } // namespace
 } // namespace hushnote

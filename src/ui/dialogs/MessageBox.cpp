@@ -1,5 +1,6 @@
 #include "ui/dialogs/MessageBox.h"
 
+#include "common/error.h"
 #include "common/message.h"
 #include "hushnote/identity.h"
 
@@ -80,9 +81,7 @@ MessageBox::Answer MessageBox::Show(QWidget* parent, const QString& text, Icon i
 }
 
 void MessageBox::ShowError(QWidget* parent, int number, const QString& description) {
-    Show(parent,
-         QStringLiteral("Error #") + QString::number(number) + QStringLiteral("\r\n\r\n") +
-             description,
+    Show(parent, QString::fromStdString(FormatErrorMessage({number, {}})) + description,
          Icon::Critical, Buttons::Ok);
 }
 

@@ -1,11 +1,12 @@
 #include "ui/main/frmMain.h"
 
-#include "fileio/DroppedText.h"
-#include "engine/Plausibility.h"
-#include "engine/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/secret.h"
+#include "engine/Plausibility.h"
+#include "engine/VBEncrypt.h"
+#include "engine/Words.h"
+#include "fileio/DroppedText.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
 #include "ui/dialogs/MessageBox.h"
@@ -36,6 +37,10 @@ using qt_codes::ToPath;
 // Only probes whether the native library can be used; nothing is ever secured
 // with it.
 constexpr std::string_view kProbeKey = "~";
+
+QString Said(std::string_view words) {
+    return QString::fromLatin1(words.data(), static_cast<qsizetype>(words.size()));
+}
 
 } // namespace
 
@@ -158,7 +163,7 @@ bool frmMain::PasswordGiven() {
     if (!txtPassword->text().isEmpty()) {
         return true;
     }
-    MessageBox::Show(this, QStringLiteral("Password is blank."));
+    MessageBox::Show(this, Said(words::kBlankPassword));
     txtPassword->setFocus();
     return false;
 }
@@ -169,9 +174,10 @@ void frmMain::cmdSecure_Click() {
     }
     const QString message = MessageText();
     if (message.isEmpty()) {
-        if (MessageBox::Show(this, QStringLiteral("No message to secure.\r\n\r\nSecure a File?"),
-                             MessageBox::Icon::Information,
-                             MessageBox::Buttons::YesNo) == MessageBox::Answer::kNo) {
+        if (MessageBox::Show(
+                this, Said(words::kNoMessageToSecure) + QStringLiteral("\r\n\r\nSecure a File?"),
+                MessageBox::Icon::Information,
+                MessageBox::Buttons::YesNo) == MessageBox::Answer::kNo) {
             txtMsg->setFocus();
         } else {
             DoSecureFile();
@@ -182,7 +188,7 @@ void frmMain::cmdSecure_Click() {
         return;
     }
     if (static_cast<std::size_t>(message.size()) > VBEncrypt::kMessageLimit) {
-        MessageBox::Show(this, QStringLiteral("Message limit is 20,000 characters."));
+        MessageBox::Show(this, Said(words::kMessageLimit));
         return;
     }
     const BusyScope busy(*this, Busy::TextCommand);
@@ -192,8 +198,6 @@ void frmMain::cmdSecure_Click() {
         const Secret codes(ToCodes(message, codepage::Purpose::Securing));
         const Secret password(PasswordCodes(txtPassword));
         secured = VBEncrypt::SecureMessage(codes.value(), password.value());
-        // No key-dependent state outlives the command.
-        VBEncrypt::WipeState();
     }
     txtPassword->clear();
     status_->Set(QString());
@@ -209,7 +213,8 @@ void frmMain::cmdDeSecure_Click() {
     QString text = MessageText();
     if (text.isEmpty()) {
         if (MessageBox::Show(this,
-                             QStringLiteral("No message to de-secure.\r\n\r\nDe-Secure a File?"),
+                             Said(words::kNoMessageToDeSecure) +
+                                 QStringLiteral("\r\n\r\nDe-Secure a File?"),
                              MessageBox::Icon::Information,
                              MessageBox::Buttons::YesNo) == MessageBox::Answer::kNo) {
             txtMsg->setFocus();
@@ -230,7 +235,6 @@ void frmMain::cmdDeSecure_Click() {
         const Secret password(PasswordCodes(txtPassword));
         result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text, codepage::Purpose::DeSecuring),
                                                    password.value()));
-        VBEncrypt::WipeState();
     }
     txtPassword->clear();
     SetMessageText(FromCodes(result.value()));

@@ -1,8 +1,8 @@
 #include "ui/main/frmMain.h"
 
-#include "ui/shared/Layout.h"
 #include "ui/main/MsgTextBox.h"
 #include "ui/main/StatusLine.h"
+#include "ui/shared/Layout.h"
 
 #include <QAction>
 #include <QLabel>

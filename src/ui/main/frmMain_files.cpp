@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/message.h"
 #include "common/secret.h"
+#include "engine/Words.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/QtCodes.h"
@@ -101,26 +102,17 @@ void frmMain::RunFileCommand(bool securing) {
 
 void frmMain::ShowFileProblem(const DeSecureResult& problem, const QString& infile,
                               const QString& outfile) {
-    if (problem.outcome == DeSecureOutcome::NotSecured) {
-        const QString why = problem.reason.empty()
-                                ? QString()
-                                : QStringLiteral(": ") + QString::fromStdString(problem.reason);
-        MessageBox::Show(this,
-                         Quoted(infile) + QStringLiteral(" is not a secured file") + why +
-                             QStringLiteral(".\r\n\r\nNothing was written."),
-                         MessageBox::Icon::Warning);
-    } else if (problem.outcome == DeSecureOutcome::Damaged) {
-        const QLocale locale;
-        MessageBox::Show(
-            this,
-            Quoted(infile) + QStringLiteral(" is damaged: it holds ") +
-                locale.toString(static_cast<qlonglong>(problem.recovered)) +
-                QStringLiteral(" of the ") +
-                locale.toString(static_cast<qlonglong>(problem.expected)) +
-                QStringLiteral(" bytes its header gives.\r\n\r\nThose were written to ") +
-                Quoted(outfile) + QStringLiteral("."),
-            MessageBox::Icon::Warning);
+    if (problem.outcome == DeSecureOutcome::Done) {
+        return;
     }
+    const words::Style box{.sentenceBreak = "\r\n\r\n", .count = [](long long n) {
+                               return QLocale().toString(static_cast<qlonglong>(n)).toStdString();
+                           }};
+    MessageBox::Show(
+        this,
+        QString::fromStdString(words::FileOutcome(problem, Quoted(infile).toStdString(),
+                                                  Quoted(outfile).toStdString(), box)),
+        MessageBox::Icon::Warning);
 }
 
 void frmMain::SetCipherCommandsEnabled(bool enabled) {

@@ -1,0 +1,120 @@
+#include "engine/SecuredFile.h"
+
+#include "common/message.h"
+#include "engine/VBEncrypt.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace hushnote {
+namespace {
+
+std::string ForeignByte(std::int64_t position, char c) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    return "byte " + Grouped(position) + " is " + hex + ", which secured text never holds";
+}
+
+} // namespace
+
+SecuredFileReader::SecuredFileReader(Decoder decode) : decode_(std::move(decode)) {
+    if (!decode_) {
+        decode_ = [](std::string_view groups) { return VBEncrypt::DecodePrintable(groups); };
+    }
+}
+
+// Drops the line breaks of a run just read; false when it holds a byte that
+// no secured file holds.
+bool SecuredFileReader::Secured(std::string& run) {
+    const auto raw = static_cast<std::int64_t>(run.size());
+    if (const auto at = VBEncrypt::KeepSecuredChars(run)) {
+        result_.outcome = DeSecureOutcome::NotSecured;
+        result_.reason = ForeignByte(position_ + static_cast<std::int64_t>(*at) + 1, run[*at]);
+        return false;
+    }
+    position_ += raw;
+    return true;
+}
+
+bool SecuredFileReader::TakeHeader(std::string run) {
+    if (!Secured(run)) {
+        return false;
+    }
+    header_ += run;
+    return true;
+}
+
+std::int64_t SecuredFileReader::HeaderLength() {
+    length_ = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header_));
+    if (length_ < 0) {
+        result_.outcome = DeSecureOutcome::NotSecured;
+    }
+    left_ = length_;
+    return length_;
+}
+
+std::string SecuredFileReader::Keep(std::string plain) {
+    if (left_ < static_cast<std::int64_t>(plain.size())) {
+        plain.resize(static_cast<std::size_t>(left_));
+    }
+    left_ -= static_cast<std::int64_t>(plain.size());
+    return plain;
+}
+
+std::optional<std::string> SecuredFileReader::TakeBody(std::string& run) {
+    if (!Secured(run)) {
+        return std::nullopt;
+    }
+    std::string_view text = run;
+    if (!carry_.empty()) {
+        carry_ += run;
+        text = carry_;
+    }
+    const std::size_t whole = text.size() / 4 * 4;
+    std::string plain;
+    if (whole > 0) {
+        decodedAny_ = true;
+        plain = Keep(decode_(text.substr(0, whole)));
+    }
+    carry_ = std::string(text.substr(whole));
+    return plain;
+}
+
+std::string SecuredFileReader::Finish() {
+    std::string plain;
+    if (!decodedAny_ && !carry_.empty()) {
+        plain = Keep(VBEncrypt::DecodePrintable(carry_));
+    }
+    if (left_ > 0) {
+        result_.outcome = DeSecureOutcome::Damaged;
+        result_.expected = length_;
+        result_.recovered = length_ - left_;
+    }
+    return plain;
+}
+
+SecuredFileBody ReadSecuredFile(std::string_view file) {
+    SecuredFileBody body;
+    SecuredFileReader reader;
+    while (reader.HeaderWanted() > 0 && !file.empty()) {
+        const std::string_view run = file.substr(0, reader.HeaderWanted());
+        file.remove_prefix(run.size());
+        if (!reader.TakeHeader(std::string(run))) {
+            body.result = reader.Result();
+            return body;
+        }
+    }
+    if (reader.HeaderLength() >= 0) {
+        std::string run(file);
+        if (const auto plain = reader.TakeBody(run)) {
+            body.ciphered = *plain + reader.Finish();
+        }
+    }
+    body.result = reader.Result();
+    if (body.result.outcome == DeSecureOutcome::NotSecured) {
+        body.ciphered.clear();
+    }
+    return body;
+}
+
+} // namespace hushnote

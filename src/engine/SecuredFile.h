@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The rules of reading a secured file, apart from where its bytes come from:
+// the file layer feeds them from a disk, the page from memory. Nothing here
+// reads, writes or ciphers; the caller deciphers what it is handed.
+namespace hushnote {
+
+// What de-securing a file made of its input, with the numbers it has always
+// had.
+enum class DeSecureOutcome : std::int16_t {
+    Done = 0,
+    NotSecured = 1, // nothing was written
+    Damaged = 2,    // the body holds less than its header says; what it holds was written
+};
+
+struct DeSecureResult {
+    DeSecureOutcome outcome = DeSecureOutcome::Done;
+    // NotSecured: the first byte no secured file holds ("byte 9 is 0x20,
+    // ..."); empty when the header cannot be read.
+    std::string reason;
+    std::int64_t expected = 0;  // Damaged: the length the header gives
+    std::int64_t recovered = 0; // Damaged: the bytes written
+};
+
+// Reads a secured file fed in runs: first the header, up to HeaderWanted()
+// bytes at a time until it is whole or the input ends, then the body in runs
+// of any size. Line breaks anywhere are skipped, as a mail program may have
+// added them, and a group of 4 characters split by a run or a line break is
+// carried to the next run.
+class SecuredFileReader {
+public:
+    // Decodes whole groups of 4 characters; the built-in decoder by default,
+    // the library's in library mode. The header is always read by the
+    // built-in decoder, so both modes accept and refuse the same files.
+    using Decoder = std::function<std::string(std::string_view)>;
+    explicit SecuredFileReader(Decoder decode = {});
+
+    // How many more bytes the header wants; 0 once it is whole.
+    std::size_t HeaderWanted() const { return kHeader - header_.size(); }
+    // Takes a run of the header. False when it holds a byte no secured file
+    // holds (Result() then says which).
+    bool TakeHeader(std::string run);
+    // The length the header gives, once it is whole or the input ended;
+    // -1, and Result() is NotSecured, when it cannot be read.
+    std::int64_t HeaderLength();
+
+    // Takes a run of the body, in place, and returns what its whole groups
+    // decode to, still ciphered, cut to what the header leaves. Nothing when
+    // the run holds a foreign byte (Result() is then NotSecured).
+    std::optional<std::string> TakeBody(std::string& run);
+    // The input ended: what a body of 1 to 3 characters decodes to, as the
+    // built-in decoder reads it in secured text, so a file and the same text
+    // agree. Empty otherwise.
+    std::string Finish();
+
+    // Input bytes taken so far, line breaks included.
+    std::int64_t Position() const { return position_; }
+    // The outcome so far; Damaged after Finish when the body held less than
+    // the header gives.
+    const DeSecureResult& Result() const { return result_; }
+
+private:
+    static constexpr std::size_t kHeader = 8;
+
+    bool Secured(std::string& run);
+    std::string Keep(std::string plain);
+
+    Decoder decode_;
+    DeSecureResult result_;
+    std::string header_;
+    std::string carry_; // the characters of a group that a line break or a run split
+    std::int64_t position_ = 0;
+    std::int64_t length_ = -1;
+    std::int64_t left_ = 0; // bytes the header still promises
+    bool decodedAny_ = false;
+};
+
+// A whole secured file in memory, read by the built-in decoder: the outcome,
+// and the body's bytes still to decipher (none when it is NotSecured).
+struct SecuredFileBody {
+    DeSecureResult result;
+    std::string ciphered;
+};
+SecuredFileBody ReadSecuredFile(std::string_view file);
+
+} // namespace hushnote

@@ -1,0 +1,26 @@
+#include "engine/Words.h"
+
+namespace hushnote {
+
+namespace words {
+
+std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
+                        std::string_view shownOut, const Style& style) {
+    const std::string in(shownIn);
+    const std::string next = "." + std::string(style.sentenceBreak);
+    switch (result.outcome) {
+    case DeSecureOutcome::Done:
+        break;
+    case DeSecureOutcome::NotSecured:
+        return in + " is not a secured file" + (result.reason.empty() ? "" : ": " + result.reason) +
+               next + "Nothing was written.";
+    case DeSecureOutcome::Damaged:
+        return in + " is damaged: it holds " + style.count(result.recovered) + " of the " +
+               style.count(result.expected) + " bytes its header gives" + next +
+               "Those were written to " + std::string(shownOut) + ".";
+    }
+    return {};
+}
+
+} // namespace words
+} // namespace hushnote

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "common/error.h"
+#include "common/message.h"
+#include "engine/SecuredFile.h"
+
+#include <string>
+#include <string_view>
+
+// The user's words for what the engine reports, in one place, so that the
+// window, the command-line tool and the page tell the same thing the same way.
+namespace hushnote {
+
+namespace words {
+
+// A failure as the program words it (see FormatErrorMessage).
+using hushnote::FormatErrorMessage;
+
+// How a program sets out a message of several sentences: what parts them
+// (" " on a terminal line, a blank line in a box) and how it writes a count.
+struct Style {
+    std::string_view sentenceBreak = " ";
+    std::string (*count)(long long) = Grouped;
+};
+
+// What de-securing infile into outfile came to, for the user: empty when it
+// is Done. The names come quoted and escaped as the program shows a name.
+std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
+                        std::string_view shownOut, const Style& style = {});
+
+// The refusals the window answers with a box and the terminal with a line.
+inline constexpr std::string_view kBlankPassword = "Password is blank.";
+inline constexpr std::string_view kNoMessageToSecure = "No message to secure.";
+inline constexpr std::string_view kNoMessageToDeSecure = "No message to de-secure.";
+inline constexpr std::string_view kMessageLimit = "Message limit is 20,000 characters.";
+
+} // namespace words
+} // namespace hushnote
