@@ -12,6 +12,7 @@
 #include "engine/LineBreaks.h"
 #include "engine/Plausibility.h"
 #include "engine/VBEncrypt.h"
+#include "engine/Words.h"
 
 #include <cstring>
 #include <new>
@@ -100,13 +101,13 @@ extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
     case HN_OK:
         return Put("", out, out_cap);
     case HN_NO_MESSAGE:
-        return Put("No message to secure.", out, out_cap);
+        return Put(words::kNoMessageToSecure, out, out_cap);
     case HN_NO_MESSAGE_DESECURE:
-        return Put("No message to de-secure.", out, out_cap);
+        return Put(words::kNoMessageToDeSecure, out, out_cap);
     case HN_PASSWORD_BLANK:
-        return Put("Password is blank.", out, out_cap);
+        return Put(words::kBlankPassword, out, out_cap);
     case HN_MESSAGE_LIMIT:
-        return Put("Message limit is 20,000 characters.", out, out_cap);
+        return Put(words::kMessageLimit, out, out_cap);
     case HN_WRONG_PASSWORD:
         return Put("Wrong password? Ctrl+Z undoes.", out, out_cap);
     case HN_COPIED:
@@ -154,7 +155,6 @@ extern "C" int32_t hn_secure_text(const char* message, int32_t message_len, cons
             linebreaks::ToCrLf(codepage::Utf8ToCodes(text, codepage::Purpose::Securing)));
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
         const std::string secured = VBEncrypt::SecureMessage(codes.value(), key.value());
-        VBEncrypt::WipeState();
         return Put(secured, out, out_cap);
     });
 }
@@ -185,7 +185,6 @@ extern "C" int32_t hn_desecure_text(const char* text, int32_t text_len, const ch
         }
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
         const Secret result(VBEncrypt::DeSecureMessage(joined, key.value()));
-        VBEncrypt::WipeState();
         *looks_like_text = plausibility::LooksLikeText(result.value()) ? 1 : 0;
         Secret shown(BoxText(result.value()));
         return Put(shown.value(), out, out_cap);

@@ -1,6 +1,6 @@
 // The receiver page's file commands: a file secured or de-secured piece by
-// piece, with the reading rules of the program's own file commands, so the
-// page's downloads are byte for byte what hushnote-cli writes.
+// piece through the engine's own secured-file reader, so the page's downloads
+// are byte for byte what hushnote-cli writes.
 
 #include "web/PageState.h"
 #include "web/hushnote_page.h"
@@ -9,11 +9,13 @@
 #include "common/error.h"
 #include "common/message.h"
 #include "common/secret.h"
+#include "engine/SecuredFile.h"
 #include "engine/VBEncrypt.h"
+#include "engine/Words.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 namespace hushnote::web {
@@ -25,14 +27,10 @@ constexpr std::string_view kDeSecuredSuffix = ".de-secured";
 // One file at a time: the engine's keystream runs on from piece to piece.
 struct FileWork {
     bool securing = false;
-    std::string name;          // as the user picked it, for the words
-    std::string output;        // the download's name
-    std::int64_t position = 0; // bytes of the input taken, to name a foreign one
-    std::string header;        // de-securing: the header's characters so far
-    std::int64_t length = -1;  // de-securing: the length the header gives
-    std::int64_t total = 0;    // de-securing: bytes still to write
-    std::string carry;         // characters of a group a piece or a line break split
-    bool decodedAny = false;
+    std::string name;   // as the user picked it, for the words
+    std::string output; // the download's name
+    std::optional<VBEncrypt::KeyedState> key;
+    SecuredFileReader reader;
 };
 
 FileWork& Work() {
@@ -50,72 +48,45 @@ std::string OutputName(bool securing, std::string_view name) {
     return std::string(name) + std::string(kDeSecuredSuffix);
 }
 
-int32_t NotSecured(std::string_view reason) {
-    FileWork& w = Work();
-    return Fail(HN_NOT_SECURED, QuotedPath(w.name) + " is not a secured file" +
-                                    (reason.empty() ? "" : ": " + std::string(reason)) +
-                                    ". Nothing was written.");
+// The words for the reader's outcome, as the command-line tool words them.
+std::string Outcome() {
+    const FileWork& w = Work();
+    return words::FileOutcome(w.reader.Result(), QuotedPath(w.name), QuotedPath(w.output));
 }
 
-int32_t ForeignByte(std::int64_t position, char c) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
-    return NotSecured("byte " + Grouped(position) + " is " + hex +
-                      ", which secured text never holds");
+int32_t NotSecured() {
+    Work().key.reset();
+    return Fail(HN_NOT_SECURED, Outcome());
 }
 
-// Deciphers decoded bytes and cuts them to what the header still allows.
-std::string Plain(std::string decoded) {
-    FileWork& w = Work();
-    VBEncrypt::CipherNextBytes(decoded.data(), decoded.size());
-    if (w.total < static_cast<std::int64_t>(decoded.size())) {
-        decoded.resize(static_cast<std::size_t>(w.total));
-    }
-    w.total -= static_cast<std::int64_t>(decoded.size());
-    return decoded;
-}
-
-bool ReadHeader() {
-    FileWork& w = Work();
-    w.length = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(w.header));
-    w.total = w.length;
-    return w.length >= 0;
+// Deciphers what the reader decoded, in place.
+std::string Plain(std::string ciphered) {
+    VBEncrypt::CipherNextBytes(ciphered.data(), ciphered.size());
+    return ciphered;
 }
 
 int32_t DeSecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
-    FileWork& w = Work();
-    std::size_t at = 0;
+    SecuredFileReader& reader = Work().reader;
     // The header comes first and alone: a file whose header cannot be read is
     // refused without a word about the bytes after it.
-    for (; w.header.size() < VBEncrypt::kHeaderChars && at < in.size(); ++at) {
-        const char c = in[at];
-        if (c == '\r' || c == '\n') {
-            continue;
+    if (reader.HeaderWanted() > 0) {
+        while (reader.HeaderWanted() > 0 && !in.empty()) {
+            const std::string_view run = in.substr(0, reader.HeaderWanted());
+            in.remove_prefix(run.size());
+            if (!reader.TakeHeader(std::string(run))) {
+                return NotSecured();
+            }
         }
-        if (c == '0' || (c >= '?' && c <= '~')) {
-            w.header += c;
-            continue;
+        if (reader.HeaderWanted() == 0 && reader.HeaderLength() < 0) {
+            return NotSecured();
         }
-        return ForeignByte(w.position + static_cast<std::int64_t>(at) + 1, c);
     }
-    w.position += static_cast<std::int64_t>(at);
-    if (w.length < 0 && w.header.size() == VBEncrypt::kHeaderChars && !ReadHeader()) {
-        return NotSecured("");
+    std::string run(in);
+    const auto ciphered = reader.TakeBody(run);
+    if (!ciphered) {
+        return NotSecured();
     }
-    std::string run(in.substr(at));
-    if (const auto foreign = VBEncrypt::KeepSecuredChars(run)) {
-        return ForeignByte(w.position + static_cast<std::int64_t>(*foreign) + 1, run[*foreign]);
-    }
-    w.position += static_cast<std::int64_t>(in.size() - at);
-    w.carry += run;
-    const std::size_t whole = w.carry.size() / 4 * 4;
-    std::string plain;
-    if (whole > 0) {
-        w.decodedAny = true;
-        plain = Plain(VBEncrypt::DecodePrintable(std::string_view(w.carry).substr(0, whole)));
-        w.carry.erase(0, whole);
-    }
-    return Put(plain, out, outCap);
+    return Put(Plain(*ciphered), out, outCap);
 }
 
 } // namespace
@@ -154,7 +125,8 @@ extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t nam
                                  const char* password, int32_t password_len, char* out,
                                  int32_t out_cap) {
     FileWork& w = Work();
-    w = FileWork{};
+    w.key.reset();
+    w.reader = SecuredFileReader();
     w.securing = securing != 0;
     w.name = std::string(View(name, name_len));
     w.output = OutputName(w.securing, w.name);
@@ -167,11 +139,11 @@ extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t nam
     }
     try {
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
-        VBEncrypt::KeyCipher(key.value());
+        w.key.emplace(key.value());
         return Put(w.securing ? VBEncrypt::EncodeLengthHeader(static_cast<std::int64_t>(size)) : "",
                    out, out_cap);
     } catch (const Failure& f) {
-        VBEncrypt::WipeState();
+        w.key.reset();
         return Fail(HN_FAILED, f.description());
     }
 }
@@ -200,22 +172,16 @@ extern "C" int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome) 
     if (!w.securing) {
         // A file shorter than a header is read as the program reads it: what
         // there is decodes as the header.
-        if (w.length < 0 && !ReadHeader()) {
-            VBEncrypt::WipeState();
-            return NotSecured("");
+        if (w.reader.HeaderWanted() > 0 && w.reader.HeaderLength() < 0) {
+            return NotSecured();
         }
-        if (!w.decodedAny && !w.carry.empty()) {
-            plain = Plain(VBEncrypt::DecodePrintable(w.carry));
-        }
-        if (w.total > 0) {
+        plain = Plain(w.reader.Finish());
+        if (w.reader.Result().outcome == DeSecureOutcome::Damaged) {
             *outcome = HN_DAMAGED;
-            LastWords() = QuotedPath(w.name) + " is damaged: it holds " +
-                          Grouped(w.length - w.total) + " of the " + Grouped(w.length) +
-                          " bytes its header gives. Those were written to " + QuotedPath(w.output) +
-                          ".";
+            LastWords() = Outcome();
         }
     }
-    VBEncrypt::WipeState();
+    w.key.reset();
     SavedWords() = "Saved as " + QuotedPath(w.output) + ".";
     return Put(plain, out, out_cap);
 }
