@@ -291,6 +291,7 @@
       box.focus();
     }
     document.body.dataset.ready = "1";
+    performance.mark("hushnote-ready");
   }
 
   HushnoteEngine().then(start, (e) => { status.textContent = String(e); });
