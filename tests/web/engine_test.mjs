@@ -125,6 +125,10 @@ test("the 20,000-character limit counts line breaks as CR LF, as the window does
       assert.equal(ours.words, theirs.err);
     }
   }
+  // The window counts a character beyond the BMP as the two halves of its
+  // surrogate pair, and tells the limit before the character set.
+  assert.equal(secureText("a".repeat(19999) + "😀", "pw").refused, O.MESSAGE_LIMIT);
+  assert.equal(secureText("a".repeat(19998) + "😀", "pw").refused, O.FAILED);
 });
 
 test("refusals carry the program's words", () => {
