@@ -13,5 +13,11 @@ cli=build/dev/bin/hushnote-cli
 size=$(stat -c %s "$page")
 echo "receiver page: $size bytes"
 [ "$size" -le 150000 ] || { echo "the page is over 150,000 bytes" >&2; exit 1; }
+# The page names no web address, keeps nothing in the browser and makes no code from text.
+if grep -o -E 'https?://[^ "]*|localStorage|sessionStorage|indexedDB|document\.cookie|new Function' \
+  "$page"; then
+  echo "the page names a web address, uses storage or makes code from text" >&2
+  exit 1
+fi
 timeout 300 node tests/web/engine_test.mjs "$page" "$cli"
 timeout 300 node tests/web/browser_test.mjs "$page" "$cli"
