@@ -138,7 +138,8 @@ test("secured text wrapped by a mail program de-secures", async () => {
 });
 
 test("files picked with the buttons come out as the program writes them", async () => {
-  const plain = Buffer.from(Array.from({ length: 70000 }, (_, i) => (i * 7919) % 251));
+  // More than one of the page's pieces, so the keystream and the groups must run on.
+  const plain = Buffer.from(Array.from({ length: 1100000 }, (_, i) => (i * 7919) % 251));
   fs.writeFileSync(path.join(dir, "report.pdf"), plain);
   runCli(["secure-file", "report.pdf", "cli.hush"], "€ file");
   await fill("#txtPassword", "€ file");
@@ -162,6 +163,27 @@ test("files picked with the buttons come out as the program writes them", async 
     { files: [path.join(dir, "notes.txt")], backendNodeId: fileChoosers.shift().backendNodeId });
   await page.waitFor("document.getElementById('lblStatus').textContent.includes('not a secured')");
   assert.equal(await status(), "\"notes.txt\" is not a secured file: byte 4 is 0x20, which secured text never holds. Nothing was written.");
+});
+
+test("a dropped file is secured, or de-secured when it is a secured file", async () => {
+  const plain = Buffer.from("dropped on the page\n".repeat(300));
+  fs.writeFileSync(path.join(dir, "notes.txt"), plain);
+  runCli(["secure-file", "notes.txt", "notes.sec"], "drop");
+  for (const [file, name, expected] of [
+    ["notes.txt", "notes.txt.hush", fs.readFileSync(path.join(dir, "notes.sec"))],
+    ["notes.sec", "notes.sec.de-secured", plain]]) {
+    await fill("#txtPassword", "drop");
+    const known = started.size;
+    for (const type of ["dragEnter", "dragOver", "drop"]) {
+      await page.send("Input.dispatchDragEvent", { type, x: 100, y: 100, modifiers: 0,
+        data: { items: [], files: [path.join(dir, file)], dragOperationsMask: 1 } });
+    }
+    for (let i = 0; i < 500 && started.size === known; i++) await new Promise((r) => setTimeout(r, 20));
+    const [guid, suggested] = [...started].at(-1);
+    for (let i = 0; i < 500 && !finished.has(guid); i++) await new Promise((r) => setTimeout(r, 20));
+    assert.equal(suggested, name);
+    assert.ok(fs.readFileSync(path.join(downloads, guid)).equals(expected), file);
+  }
 });
 
 test("a page carrying a message opens ready for the password, with its hint", async () => {
