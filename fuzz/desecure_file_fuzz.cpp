@@ -2,8 +2,8 @@
 // with a Failure, both modes write the same bytes, and what they write is what
 // the De-Secure button gives for the same text with its line breaks removed.
 #include "cipher/CCipher.h"
-#include "engine/VBEncrypt.h"
 #include "common/error.h"
+#include "engine/VBEncrypt.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,7 +23,8 @@ const fs::path kDir = [] {
 
 std::string Run(hushnote::CipherMode mode, const fs::path& in, const fs::path& out) {
     hushnote::CCipher c;
-    c.SetDLLMode(mode);
+    c.ChooseMode(mode == hushnote::CipherMode::Library ? hushnote::ModeChoice::Library
+                                                       : hushnote::ModeChoice::BuiltIn);
     fs::remove(out);
     try {
         if (c.DeSecureFile(in, out, "fuzz password").outcome ==
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::ofstream(kDir / "input", std::ios::binary) << bytes;
     const std::string written = Run(hushnote::CipherMode::Library, kDir / "input", kDir / "lib");
-    if (written != Run(hushnote::CipherMode::NotLoaded, kDir / "input", kDir / "vb")) {
+    if (written != Run(hushnote::CipherMode::BuiltIn, kDir / "input", kDir / "vb")) {
         std::abort();
     }
     std::string text;

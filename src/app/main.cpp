@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,13 +33,7 @@ void CloseOnTerminationSignals(QWidget& window) {
         // running file to stop, and the program ends with its last window.
         QApplication::closeAllWindows();
     });
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
-        ::sigaction(sig, &action, nullptr);
-    }
+    hushnote::TerminationSignals::Answer(OnSignal, hushnote::Restart::Yes);
 }
 
 } // namespace

@@ -20,6 +20,7 @@ namespace {
 // password's key schedule inside the library.
 constexpr std::string_view kClearKey = " ";
 constexpr std::string_view kEndOfFileKey = "    ";
+constexpr std::string_view kProbeKey = "~";
 
 std::string HeaderCodes(std::int64_t n) {
     if (n > VBEncrypt::kMaxLength) {
@@ -66,6 +67,25 @@ private:
 
 CCipher::CCipher(CipherEvents* events, std::filesystem::path libraryFolder)
     : events_(events), library_(std::move(libraryFolder)) {}
+
+CCipher::~CCipher() = default;
+
+CipherMode CCipher::ChooseMode(ModeChoice choice) {
+    switch (choice) {
+    case ModeChoice::Auto:
+        return Initilize(kProbeKey, 0);
+    case ModeChoice::Library:
+        // Why the library cannot be used, told before the password is asked;
+        // Initilize would quietly fall back to the built-in cipher instead.
+        library_.InitCipher(kClearKey, 0);
+        DLLMode_ = CipherMode::Library;
+        break;
+    case ModeChoice::BuiltIn:
+        DLLMode_ = CipherMode::BuiltIn;
+        break;
+    }
+    return DLLMode_;
+}
 
 CipherMode CCipher::Initilize(std::string_view password, std::int16_t option) {
     try {
@@ -230,6 +250,34 @@ std::int16_t CCipher::SecureFile(const std::filesystem::path& infile,
                                  const std::filesystem::path& outfile, std::string_view password) {
     fileio::InputFile in(infile, fileio::Purpose::Secure, fileio::IfMissing::Create);
     return SecureFile(in, outfile, password);
+}
+
+void CCipher::Open(const std::filesystem::path& infile, FileCommand command) {
+    input_ = std::make_unique<fileio::InputFile>(infile, command == FileCommand::Secure
+                                                             ? fileio::Purpose::Secure
+                                                             : fileio::Purpose::DeSecure);
+}
+
+std::int64_t CCipher::InputSize() const {
+    return input_ ? input_->size() : 0;
+}
+
+std::unique_ptr<fileio::InputFile> CCipher::TakeInput() {
+    if (!input_) {
+        throw Failure(kErrInternal, "No input file was opened.");
+    }
+    return std::move(input_);
+}
+
+std::int16_t CCipher::SecureFile(const std::filesystem::path& outfile, std::string_view password) {
+    const auto in = TakeInput();
+    return SecureFile(*in, outfile, password);
+}
+
+DeSecureResult CCipher::DeSecureFile(const std::filesystem::path& outfile,
+                                     std::string_view password) {
+    const auto in = TakeInput();
+    return DeSecureFile(*in, outfile, password);
 }
 
 std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,

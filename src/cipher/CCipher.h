@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,7 +42,18 @@ enum class CipherMode : std::int16_t {
     Library = 0,       // the native library is used
     NotLoaded = 1,     // built-in: the library did not load (nothing shown)
     LibraryFailed = 2, // built-in after another library failure, shown to the user
+    BuiltIn = 3,       // built-in by the user's choice: the library is never touched
 };
+
+// The cipher the user asked for.
+enum class ModeChoice {
+    Auto,    // the library when it can be used, else the built-in cipher
+    Library, // the library or nothing
+    BuiltIn, // the built-in cipher
+};
+
+// What a file is opened for.
+enum class FileCommand { Secure, DeSecure };
 
 // The cipher object: chooses between the native library and the built-in
 // cipher, and secures strings and files.
@@ -52,8 +64,18 @@ public:
     explicit CCipher(CipherEvents* events = nullptr,
                      std::filesystem::path libraryFolder = ProgramFolder());
 
+    ~CCipher();
+    CCipher(const CCipher&) = delete;
+    CCipher& operator=(const CCipher&) = delete;
+
     CipherMode DLLMode() const { return DLLMode_; }
-    void SetDLLMode(CipherMode mode) { DLLMode_ = mode; }
+
+    // Chooses the mode, once, before the password is asked, and returns it.
+    // Auto probes the library with a throw-away key (Initilize shows a
+    // failure other than not loading, and the built-in cipher takes over);
+    // Library throws why the library cannot be used; BuiltIn never touches
+    // it. Without a choice a file operation probes the library itself.
+    CipherMode ChooseMode(ModeChoice choice);
 
     // Keys the library with password and returns the mode it now stands in.
     // Never throws; a failure it met is kept for the string operations.
@@ -80,19 +102,26 @@ public:
     // dialog asked the user before it offered such a name.
     std::int16_t SecureFile(const std::filesystem::path& infile,
                             const std::filesystem::path& outfile, std::string_view password);
-    // The same for an input the caller opened (Purpose::Secure) before it
-    // asked for the password, so the file checked is the file secured.
-    std::int16_t SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                            std::string_view password);
-
     // De-secures infile into outfile; line breaks in it are skipped, as a
     // mail program may have added them. The outcome says whether it was a
     // secured file and whether it was whole. Throws Failure otherwise, with
     // the same guarantees as SecureFile.
     DeSecureResult DeSecureFile(const std::filesystem::path& infile,
                                 const std::filesystem::path& outfile, std::string_view password);
-    DeSecureResult DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
-                                std::string_view password);
+
+    // Opens infile for the next SecureFile or DeSecureFile without an input
+    // of its own, before the password is asked: the file checked is then the
+    // file secured, even if its name changes hands meanwhile. A missing file
+    // is refused, never created: nobody asked the user. Throws Failure as the
+    // file operations do (53 missing, 75 not a regular file or unreadable, 5
+    // too large to secure).
+    void Open(const std::filesystem::path& infile, FileCommand command);
+    // The opened input's length; 0 when none is open.
+    std::int64_t InputSize() const;
+    // SecureFile and DeSecureFile of the input Open opened (which then
+    // closes); Failure 51 when none is.
+    std::int16_t SecureFile(const std::filesystem::path& outfile, std::string_view password);
+    DeSecureResult DeSecureFile(const std::filesystem::path& outfile, std::string_view password);
 
     static constexpr std::int32_t kSecurePiece = 4095;
     static constexpr std::int32_t kDeSecurePiece = 5460;
@@ -113,6 +142,12 @@ private:
         std::optional<VBEncrypt::KeyedState> keyed_;
     };
 
+    std::int16_t SecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                            std::string_view password);
+    DeSecureResult DeSecureFile(fileio::InputFile& in, const std::filesystem::path& outfile,
+                                std::string_view password);
+    std::unique_ptr<fileio::InputFile> TakeInput();
+
     // Reads length bytes of in piece by piece, reporting progress before each
     // piece (and stopping when asked to), and hands every piece to work,
     // which returns false to stop early.
@@ -131,6 +166,7 @@ private:
     ErrorValue initFailure_; // what the last Initilize met, when its mode is not Library
     CipherEvents* events_;
     FNCryptLib library_;
+    std::unique_ptr<fileio::InputFile> input_; // what Open opened
 };
 
 } // namespace hushnote

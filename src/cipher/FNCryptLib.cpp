@@ -50,7 +50,7 @@ void RefuseIfOthersCanChange(const std::filesystem::path& path) {
          {path.parent_path(), std::filesystem::canonical(path, ec).parent_path()}) {
         struct stat dir {};
         if (!folder.empty() && ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_IWOTH) != 0) {
-            refuse("other users can change its folder " + folder.string());
+            refuse("other users can change its folder " + EscapedPath(folder.native()));
         }
     }
     struct stat program {};

@@ -4,7 +4,6 @@
 #include "cli/Commands.h"
 
 #include "cipher/CCipher.h"
-#include "cipher/FNCryptLib.h"
 #include "cli/CliText.h"
 #include "cli/Password.h"
 #include "cli/ReceiverPageCommand.h"
@@ -14,7 +13,6 @@
 #include "common/message.h"
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
-#include "fileio/SecuredFileIO.h"
 
 #include <cerrno>
 #include <cstring>
@@ -80,13 +78,9 @@ void GetPassword(const Options& o, Secret& codes) {
     Secret typed;
     typed.value().reserve(128);
     if (o.passwordFile) {
-        if (!ReadPasswordFile(*o.passwordFile, typed.value())) {
-            throw CliError::Refusal("the password file's first line is longer than " +
-                                    std::to_string(kMaxPasswordLine) + " bytes");
-        }
-    } else if (!PromptPassword("Password: ", typed.value())) {
-        throw CliError::Usage(
-            "no password: there is no terminal to ask on; use --password-file FILE");
+        ReadPasswordFile(*o.passwordFile, typed.value());
+    } else {
+        PromptPassword("Password: ", typed.value());
     }
     if (typed.value().empty()) {
         throw CliError::Refusal(std::string(words::kBlankPassword));
@@ -94,49 +88,55 @@ void GetPassword(const Options& o, Secret& codes) {
     codes = Secret(codepage::PasswordToCodes(std::string_view(typed.value())));
 }
 
+ModeChoice Chosen(const Options& o) {
+    switch (o.mode.value_or(Mode::Auto)) {
+    case Mode::Library:
+        return ModeChoice::Library;
+    case Mode::Builtin:
+        return ModeChoice::BuiltIn;
+    case Mode::Auto:
+        break;
+    }
+    return ModeChoice::Auto;
+}
+
 ExitStatus RunFileCommand(const Options& o) {
     const std::filesystem::path in = o.operands[0];
     const std::filesystem::path out = o.operands[1];
     const bool securing = o.command == Command::SecureFile;
-    const Mode mode = o.mode.value_or(Mode::Auto);
+    TerminalEvents events;
+    CCipher cipher(&events);
     // Opened first and only once: the file checked here is the file
     // secured, even if its name changes hands while the password is typed.
-    // A missing one is refused, never created: nobody asked the user.
-    fileio::InputFile input(in, securing ? fileio::Purpose::Secure : fileio::Purpose::DeSecure);
-
-    if (mode == Mode::Library) {
-        // Loading reports why the library cannot be used; the cipher object
-        // would quietly fall back to the built-in cipher instead.
-        FNCryptLib probe(ProgramFolder());
-        probe.InitCipher(" ", 0);
+    cipher.Open(in, securing ? FileCommand::Secure : FileCommand::DeSecure);
+    const std::int64_t size = cipher.InputSize();
+    // A mode the user named holds from here: --mode library says now why the
+    // library cannot be used. Left to the program, the mode is found by the
+    // file operation, as the window's file commands find it, so a library
+    // failure is told only once the password is in.
+    if (const ModeChoice choice = Chosen(o); choice != ModeChoice::Auto) {
+        cipher.ChooseMode(choice);
     }
 
     Secret password;
     GetPassword(o, password);
-
-    TerminalEvents events;
-    CCipher cipher(&events);
-    if (mode == Mode::Builtin) {
-        // A built-in mode keeps the file operations from probing the library.
-        cipher.SetDLLMode(CipherMode::NotLoaded);
-    }
     CatchInterrupts();
     DeSecureResult problem;
     try {
         if (securing) {
-            cipher.SecureFile(input, out, password.value());
+            cipher.SecureFile(out, password.value());
         } else {
-            problem = cipher.DeSecureFile(input, out, password.value());
+            problem = cipher.DeSecureFile(out, password.value());
         }
     } catch (const Failure& f) {
-        events.Finish(false, input.size());
+        events.Finish(false, size);
         PrintError(f.description());
         if (Interrupted()) {
             ReraiseInterrupt();
         }
         return ExitStatus::Failed;
     }
-    events.Finish(true, input.size());
+    events.Finish(true, size);
     if (problem.outcome != DeSecureOutcome::Done) {
         PrintError(words::FileOutcome(problem, QuotedPath(in), QuotedPath(out)));
         return problem.outcome == DeSecureOutcome::Damaged ? ExitStatus::Damaged

@@ -80,6 +80,34 @@ bool Is(std::string_view arg, std::string_view name) {
                            arg[name.size()] == '=');
 }
 
+// What the command takes beside its options.
+void CheckOperands(const Options& o, const std::string& command) {
+    if (o.command == Command::ReceiverPage) {
+        if (o.operands.size() != 1) {
+            throw CliError::Usage(command + " needs the file to write the page to");
+        }
+        return;
+    }
+    if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
+        if (o.operands.size() != 2) {
+            throw CliError::Usage(command + " needs an input file and an output file");
+        }
+        if (o.inputFile) {
+            throw CliError::Usage("-i is for the text commands; " + command +
+                                  " takes its input file as an argument");
+        }
+    } else {
+        if (!o.operands.empty()) {
+            throw CliError::Usage(command + " takes no arguments (the text comes from standard "
+                                            "input or -i FILE)");
+        }
+        if (o.mode == Mode::Library) {
+            throw CliError::Usage("text is always secured by the built-in cipher; --mode "
+                                  "library applies to the file commands");
+        }
+    }
+}
+
 } // namespace
 
 Options ParseArguments(const std::vector<std::string>& args) {
@@ -140,30 +168,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
         throw CliError::Usage("unknown command \"" + command + "\"");
     }
     o.command = known->second;
-    if (o.command == Command::ReceiverPage) {
-        if (o.operands.size() != 1) {
-            throw CliError::Usage(command + " needs the file to write the page to");
-        }
-        return o;
-    }
-    if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
-        if (o.operands.size() != 2) {
-            throw CliError::Usage(command + " needs an input file and an output file");
-        }
-        if (o.inputFile) {
-            throw CliError::Usage("-i is for the text commands; " + command +
-                                  " takes its input file as an argument");
-        }
-    } else {
-        if (!o.operands.empty()) {
-            throw CliError::Usage(command + " takes no arguments (the text comes from standard "
-                                            "input or -i FILE)");
-        }
-        if (o.mode == Mode::Library) {
-            throw CliError::Usage("text is always secured by the built-in cipher; --mode "
-                                  "library applies to the file commands");
-        }
-    }
+    CheckOperands(o, command);
     return o;
 }
 

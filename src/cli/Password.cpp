@@ -1,14 +1,17 @@
 #include "cli/Password.h"
 
+#include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "common/process.h"
 
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <termios.h>
 #include <unistd.h>
 
@@ -39,8 +42,6 @@ void DropLineEnd(std::string& s) {
 // prompt does not leave the user's terminal silent.
 int gTtyFd = -1;
 termios gSaved{};
-struct sigaction gOldInt {
-}, gOldTerm{}, gOldHup{}, gOldQuit{};
 
 extern "C" void RestoreAndReraise(int sig) {
     if (gTtyFd >= 0) {
@@ -48,13 +49,12 @@ extern "C" void RestoreAndReraise(int sig) {
         const char nl = '\n';
         [[maybe_unused]] auto ignored = write(gTtyFd, &nl, 1);
     }
-    signal(sig, SIG_DFL);
-    raise(sig);
+    RaiseWithDefault(sig);
 }
 
 } // namespace
 
-bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
+void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
@@ -98,32 +98,26 @@ bool ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     DropLineEnd(out);
     if (tooLong || out.size() > kMaxPasswordLine) {
         Wipe(out);
-        return false;
+        throw CliError::Refusal("the password file's first line is longer than " +
+                                std::to_string(kMaxPasswordLine) + " bytes");
     }
-    return true;
 }
 
-bool PromptPassword(const char* prompt, std::string& out) {
+void PromptPassword(const char* prompt, std::string& out) {
     const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return false;
-    }
     termios saved{};
-    if (tcgetattr(fd, &saved) != 0) {
-        ::close(fd);
-        return false;
+    if (fd < 0 || tcgetattr(fd, &saved) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw CliError::Usage(
+            "no password: there is no terminal to ask on; use --password-file FILE");
     }
     [[maybe_unused]] auto w1 = ::write(fd, prompt, std::strlen(prompt));
 
     gTtyFd = fd;
     gSaved = saved;
-    struct sigaction restore {};
-    restore.sa_handler = RestoreAndReraise;
-    sigemptyset(&restore.sa_mask);
-    sigaction(SIGINT, &restore, &gOldInt);
-    sigaction(SIGTERM, &restore, &gOldTerm);
-    sigaction(SIGHUP, &restore, &gOldHup);
-    sigaction(SIGQUIT, &restore, &gOldQuit);
+    auto signals = std::make_optional<TerminationSignals>(RestoreAndReraise, Restart::No);
 
     termios quiet = saved;
     quiet.c_lflag &= static_cast<tcflag_t>(~(ECHO | ECHOE | ECHOK));
@@ -144,15 +138,11 @@ bool PromptPassword(const char* prompt, std::string& out) {
     Wipe(&c, sizeof c);
 
     tcsetattr(fd, TCSAFLUSH, &saved);
-    sigaction(SIGINT, &gOldInt, nullptr);
-    sigaction(SIGTERM, &gOldTerm, nullptr);
-    sigaction(SIGHUP, &gOldHup, nullptr);
-    sigaction(SIGQUIT, &gOldQuit, nullptr);
+    signals.reset();
     gTtyFd = -1;
     [[maybe_unused]] auto w2 = ::write(fd, "\n", 1);
     ::close(fd);
     DropLineEnd(out);
-    return true;
 }
 
 } // namespace hushnote::cli

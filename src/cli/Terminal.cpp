@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/message.h"
+#include "common/process.h"
 
 #include <cerrno>
 #include <csignal>
@@ -35,12 +36,7 @@ void WriteOut(std::string_view data) {
 }
 
 void CatchInterrupts() {
-    struct sigaction sa {};
-    sa.sa_handler = NoteInterrupt;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        sigaction(sig, &sa, nullptr);
-    }
+    TerminationSignals::Answer(NoteInterrupt, Restart::No);
 }
 
 bool Interrupted() {
@@ -49,8 +45,7 @@ bool Interrupted() {
 
 void ReraiseInterrupt() {
     const int sig = gInterrupt;
-    signal(sig, SIG_DFL);
-    raise(sig);
+    RaiseWithDefault(sig);
     std::_Exit(128 + sig);
 }
 

@@ -13,4 +13,41 @@ void DisableCoreDumps() {
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
+namespace {
+
+struct sigaction Action(SignalHandler handler, Restart restart) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = restart == Restart::Yes ? SA_RESTART : 0;
+    return action;
+}
+
+} // namespace
+
+TerminationSignals::TerminationSignals(SignalHandler handler, Restart restart) {
+    const struct sigaction action = Action(handler, restart);
+    for (int i = 0; i < 4; ++i) {
+        ::sigaction(kSignals[i], &action, &before_[i]);
+    }
+}
+
+TerminationSignals::~TerminationSignals() {
+    for (int i = 0; i < 4; ++i) {
+        ::sigaction(kSignals[i], &before_[i], nullptr);
+    }
+}
+
+void TerminationSignals::Answer(SignalHandler handler, Restart restart) {
+    const struct sigaction action = Action(handler, restart);
+    for (int sig : kSignals) {
+        ::sigaction(sig, &action, nullptr);
+    }
+}
+
+void RaiseWithDefault(int sig) {
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
 } // namespace hushnote

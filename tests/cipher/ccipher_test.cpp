@@ -2,8 +2,8 @@
 // the cipher object picks its mode. Known answers for the cipher and the
 // encoding are in tests/fncryptlib, held against every engine.
 #include "cipher/CCipher.h"
-#include "engine/VBEncrypt.h"
 #include "common/codepage.h"
+#include "engine/VBEncrypt.h"
 #include "support/test_util.h"
 
 #include <gmock/gmock.h>
@@ -77,45 +77,68 @@ TEST(CodePage, EveryCodeRoundTripsAndOthersAreNamed) {
     }
 }
 
-// A library anyone may replace would see every password: it is refused and
-// the user told why, each time. Group write access is allowed (umask 002).
+// Every way a library's place is judged. A library anyone may replace would
+// see every password: it is refused and the user told why, each time. Group
+// write access is allowed (umask 002). The user's choice of the library alone
+// (ModeChoice::Library) hears the same failure instead of a fallback.
 TEST(CCipherMode, ByTheLibraryFound) {
     const bool root = ::geteuid() == 0;
     TempDir dir;
     // clang-format off
     struct Case { const char* name; fs::path folder; CipherMode mode; std::string error{};
-                  fs::perms file = fs::perms::none, folderPerms = fs::perms::none; uid_t owner = 0; };
+                  fs::perms file = fs::perms::none, folderPerms = fs::perms::none; uid_t owner = 0;
+                  std::string content{}; bool linked = false; };
     // clang-format on
-    const fs::path copy = dir / "lib", library = copy / kLibraryFileName;
+    const fs::path copy = dir / "lib", library = copy / kLibraryFileName,
+        open = dir / "open\x1b";
     const std::string refused =
         "Error #75\r\n\r\nThe cipher library " + library.string() + " was not loaded: ";
     const auto otherWrite = fs::perms::others_write, groupWrite = fs::perms::group_write;
     // clang-format off
     const Case cases[] = {
         {.name = "missing", .folder = dir.path(), .mode = CipherMode::NotLoaded},
+        {.name = "not a library", .folder = copy, .mode = CipherMode::NotLoaded, .content = "MZ not an ELF file"},
+        // Relative to the working folder it would load; a relative folder is a search.
+        {.name = "relative folder", .folder = fs::relative(copy), .mode = CipherMode::NotLoaded},
         {.name = "lacks functions", .folder = HUSHNOTE_BROKEN_LIBRARY_DIR, .mode = CipherMode::LibraryFailed, .error = "Error #453\r\n\r\n"},
         {.name = "file o+w", .folder = copy, .mode = CipherMode::LibraryFailed, .error = refused + "other users can change it.", .file = otherWrite},
-        {.name = "folder o+w", .folder = copy, .mode = CipherMode::LibraryFailed, .error = refused, .folderPerms = otherWrite},
+        {.name = "folder o+w", .folder = copy, .mode = CipherMode::LibraryFailed, .error = refused + "other users can change its folder", .folderPerms = otherWrite},
+        {.name = "linked into a folder o+w", .folder = copy, .mode = CipherMode::LibraryFailed, .error = refused + "other users can change its folder " + (dir / "open").string() + "\\x1b", .linked = true},
         {.name = "g+w", .folder = copy, .mode = CipherMode::Library, .file = groupWrite, .folderPerms = groupWrite},
-        {.name = "owned by nobody", .folder = copy, .mode = root ? CipherMode::LibraryFailed : CipherMode::Library, .error = root ? "Error #75" : "", .owner = root ? 65534u : 0u},
+        {.name = "owned by nobody", .folder = copy, .mode = root ? CipherMode::LibraryFailed : CipherMode::Library, .error = root ? refused + "it belongs to a user other" : "", .owner = root ? 65534u : 0u},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(copy);
+        fs::remove_all(open);
         fs::create_directory(copy);
-        fs::copy_file(ProgramFolder() / kLibraryFileName, library);
+        fs::create_directory(open);
+        fs::permissions(open, otherWrite, fs::perm_options::add);
+        const fs::path real = c.linked ? open / kLibraryFileName : library;
+        fs::copy_file(ProgramFolder() / kLibraryFileName, real);
+        if (c.linked) {
+            fs::create_symlink(real, library);
+        }
+        if (!c.content.empty()) {
+            WriteFile(library, c.content);
+        }
         fs::permissions(library, c.file, fs::perm_options::add);
         fs::permissions(copy, c.folderPerms, fs::perm_options::add);
         ASSERT_TRUE(c.owner == 0 || ::chown(library.c_str(), c.owner, gid_t(-1)) == 0);
         Events events;
         CCipher cipher(&events, c.folder);
-        EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
+        EXPECT_EQ(cipher.ChooseMode(ModeChoice::Auto), c.mode);
         EXPECT_EQ(cipher.Initilize("x", 0), c.mode);
         ASSERT_EQ(events.errors.size(), c.error.empty() ? 0u : 2u);
         for (const auto& e : events.errors) {
             EXPECT_THAT(e, StartsWith(c.error));
         }
+        const ErrorValue chosen =
+            FailureOf([&] { CCipher(&events, c.folder).ChooseMode(ModeChoice::Library); });
+        const int told = c.error.empty() ? 0 : std::stoi(c.error.substr(7)); // "Error #N"
+        EXPECT_EQ(chosen.number, c.mode == CipherMode::NotLoaded ? int{kErrLibraryLoad} : told);
+        EXPECT_EQ(events.errors.size(), c.error.empty() ? 0u : 2u) << "told, not thrown";
     }
 }
 

@@ -2,8 +2,8 @@
 // over. Inputs that are not plain files or change while they are read,
 // outputs that are links, devices, streams or full disks, and secured files
 // that a mail program wrapped or cut. A failure leaves everything as it was.
-#include "fileio/SecuredFileIO.h"
 #include "engine/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
 #include "support/test_util.h"
 
 #include <gmock/gmock.h>
@@ -25,20 +25,20 @@ using namespace test;
 using ::testing::HasSubstr;
 
 constexpr auto kLibrary = CipherMode::Library;
-constexpr auto kBuiltIn = CipherMode::NotLoaded;
+constexpr auto kBuiltIn = CipherMode::BuiltIn;
 constexpr CipherMode kBothModes[] = {kLibrary, kBuiltIn};
 
 // A cipher object in the given mode, whatever the library would say.
 ErrorValue Secure(CipherMode mode, const fs::path& in, const fs::path& out,
                   CipherEvents* events = nullptr) {
     CCipher c(events);
-    c.SetDLLMode(mode);
+    c.ChooseMode(mode == kLibrary ? ModeChoice::Library : ModeChoice::BuiltIn);
     return FailureOf([&] { c.SecureFile(in, out, "pw"); });
 }
 DeSecureResult DeSecure(CipherMode mode, const fs::path& in, const fs::path& out,
                         CipherEvents* events = nullptr) {
     CCipher c(events);
-    c.SetDLLMode(mode);
+    c.ChooseMode(mode == kLibrary ? ModeChoice::Library : ModeChoice::BuiltIn);
     return c.DeSecureFile(in, out, "pw");
 }
 

@@ -158,6 +158,22 @@ void frmAbout::Form_Load() {
     SetLinkState(lblMailTo, LinkMode::kNormal);
 }
 
+namespace {
+
+// At least the twips size, and a margin right of and below every control.
+void FitToChildren(QWidget& window, double scale) {
+    auto px = [scale](int twips) { return TwipsToPixels(twips, scale); };
+    int right = px(5460);
+    int bottom = px(2070);
+    for (const QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        right = std::max(right, child->geometry().right() + 1 + px(120));
+        bottom = std::max(bottom, child->geometry().bottom() + 1 + px(120));
+    }
+    window.setFixedSize(right, bottom);
+}
+
+} // namespace
+
 void frmAbout::ArrangeControls() {
     if (cmdOK == nullptr) {
         return; // still being built
@@ -211,13 +227,7 @@ void frmAbout::ArrangeControls() {
     cmdUpdate->setGeometry(buttonLeft, std::max(px(540), cmdOK->geometry().bottom() + 1 + px(75)),
                            buttonWidth, buttonHeight);
 
-    int right = px(5460);
-    int bottom = px(2070);
-    for (const QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        right = std::max(right, child->geometry().right() + 1 + px(120));
-        bottom = std::max(bottom, child->geometry().bottom() + 1 + px(120));
-    }
-    setFixedSize(right, bottom);
+    FitToChildren(*this, scale);
 }
 
 bool frmAbout::event(QEvent* event) {

@@ -34,10 +34,6 @@ using qt_codes::PasswordCodes;
 using qt_codes::ToCodes;
 using qt_codes::ToPath;
 
-// Only probes whether the native library can be used; nothing is ever secured
-// with it.
-constexpr std::string_view kProbeKey = "~";
-
 QString Said(std::string_view words) {
     return QString::fromLatin1(words.data(), static_cast<qsizetype>(words.size()));
 }
@@ -84,8 +80,10 @@ frmMain::~frmMain() = default;
 void frmMain::Form_Load() {
     setWindowTitle(QString::fromUtf8(identity::kTitle) + QStringLiteral(" v") +
                    QString::fromStdString(identity::ShortVersion()));
+    // Only the indicator: each file command makes a cipher object of its
+    // own, which probes the library again.
     CCipher probe(this, libraryFolder_);
-    SetMode(probe.Initilize(kProbeKey, 0));
+    SetMode(probe.ChooseMode(ModeChoice::Auto));
 }
 
 void frmMain::SetMsg(const QString& message) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -62,6 +63,10 @@ protected:
 private:
     // The controls, drawn in twips, and the menus (frmMain_controls.cpp).
     void CreateControls();
+    void CreatePasswordBox(QWidget* client);
+    void CreateMessageBox(QWidget* client);
+    void CreateModeLabel(QWidget* client);
+    void WireControls();
     void CreateMenus();
     // Places the controls for the current font and screen; runs again when
     // either changes.
@@ -94,6 +99,12 @@ private:
     void DoSecureFile();
     void DoDeSecureFile();
     void RunFileCommand(bool securing);
+    // The input and the output, from the open and save dialogs; nothing when
+    // the user cancelled either.
+    struct FileNames {
+        QString in, out;
+    };
+    std::optional<FileNames> AskFileNames(bool securing);
     void ShowFileProblem(const DeSecureResult& problem, const QString& infile,
                          const QString& outfile);
     void SetCipherCommandsEnabled(bool enabled);

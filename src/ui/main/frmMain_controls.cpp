@@ -48,46 +48,13 @@ void frmMain::CreateControls() {
     Command1 = new QPushButton(QStringLiteral("&Copy Text"), client);
     Command1->setObjectName(QStringLiteral("Command1"));
 
-    txtPassword = new QLineEdit(client);
-    txtPassword->setObjectName(QStringLiteral("txtPassword"));
-    auto* starStyle = new StarPasswordStyle;
-    starStyle->setParent(txtPassword);
-    txtPassword->setStyle(starStyle);
-    txtPassword->setEchoMode(QLineEdit::Password);
-    // No input method: it would see the password in clear.
-    txtPassword->setAttribute(Qt::WA_InputMethodEnabled, false);
-    txtPassword->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
-                                     Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+    CreatePasswordBox(client);
 
     cmdSecure = new QPushButton(QStringLiteral("&Secure"), client);
     cmdSecure->setObjectName(QStringLiteral("cmdSecure"));
 
-    txtMsg = new MsgTextBox(client);
-    txtMsg->setObjectName(QStringLiteral("txtMsg"));
-    txtMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtMsg->setTabChangesFocus(true);
-    txtMsg->setAcceptDrops(true);
-    txtMsg->viewport()->setAcceptDrops(true);
-    // One thing at a time: no drop while a file runs or another drop or text
-    // command is still working.
-    txtMsg->dropAllowed = [this] { return busy_ == Busy::Idle; };
-    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QStringList& paths) {
-        Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
-    });
-
-    lblMode = new QLabel(client);
-    lblMode->setObjectName(QStringLiteral("lblMode"));
-    lblMode->setAlignment(Qt::AlignCenter);
-    lblMode->setAutoFillBackground(true);
-    QFont modeFont = lblMode->font();
-    modeFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                          modeFont.family()});
-    modeFont.setPointSizeF(8.25);
-    modeFont.setBold(true);
-    lblMode->setFont(modeFont);
-
+    CreateMessageBox(client);
+    CreateModeLabel(client);
     lblStatus = new QLabel(client);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     lblStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -105,6 +72,55 @@ void frmMain::CreateControls() {
     }
     ArrangeControls();
 
+    WireControls();
+    txtMsg->setFocus();
+}
+
+void frmMain::CreatePasswordBox(QWidget* client) {
+    txtPassword = new QLineEdit(client);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    auto* starStyle = new StarPasswordStyle;
+    starStyle->setParent(txtPassword);
+    txtPassword->setStyle(starStyle);
+    txtPassword->setEchoMode(QLineEdit::Password);
+    // No input method: it would see the password in clear.
+    txtPassword->setAttribute(Qt::WA_InputMethodEnabled, false);
+    txtPassword->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
+                                     Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+}
+
+void frmMain::CreateMessageBox(QWidget* client) {
+    txtMsg = new MsgTextBox(client);
+    txtMsg->setObjectName(QStringLiteral("txtMsg"));
+    txtMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtMsg->setTabChangesFocus(true);
+    txtMsg->setAcceptDrops(true);
+    txtMsg->viewport()->setAcceptDrops(true);
+    // One thing at a time: no drop while a file runs or another drop or text
+    // command is still working.
+    txtMsg->dropAllowed = [this] { return busy_ == Busy::Idle; };
+    connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QStringList& paths) {
+        Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
+    });
+}
+
+void frmMain::CreateModeLabel(QWidget* client) {
+    lblMode = new QLabel(client);
+    lblMode->setObjectName(QStringLiteral("lblMode"));
+    lblMode->setAlignment(Qt::AlignCenter);
+    lblMode->setAutoFillBackground(true);
+    QFont modeFont = lblMode->font();
+    modeFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                          modeFont.family()});
+    modeFont.setPointSizeF(8.25);
+    modeFont.setBold(true);
+    lblMode->setFont(modeFont);
+}
+
+// The tab order, the names a screen reader says and the commands' clicks.
+void frmMain::WireControls() {
     setTabOrder(txtMsg, txtPassword);
     setTabOrder(txtPassword, cmdSecure);
     setTabOrder(cmdSecure, cmdDeSecure);
@@ -125,8 +141,6 @@ void frmMain::CreateControls() {
             [this] { Guarded([this] { cmdDeSecure_Click(); }); });
     connect(Command1, &QPushButton::clicked, this,
             [this] { Guarded([this] { Command1_Click(); }); });
-
-    txtMsg->setFocus();
 }
 
 void frmMain::ArrangeControls() {

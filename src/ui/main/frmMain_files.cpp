@@ -38,6 +38,28 @@ void frmMain::DoDeSecureFile() {
     RunFileCommand(false);
 }
 
+std::optional<frmMain::FileNames> frmMain::AskFileNames(bool securing) {
+    cDialog dialog;
+    QString name;
+    FileNames names;
+    names.in = dialog.GetOpenName(this, name, QString(),
+                                  securing ? QStringLiteral("Secure File")
+                                           : QStringLiteral("Secured File"),
+                                  FileFilter(), QString());
+    if (names.in.isEmpty()) {
+        return std::nullopt;
+    }
+    name.clear();
+    names.out = dialog.GetSaveName(this, name, QString(),
+                                   securing ? QStringLiteral("Save Secured File As...")
+                                            : QStringLiteral("Save De-Secured File As..."),
+                                   FileFilter(), QString());
+    if (names.out.isEmpty()) {
+        return std::nullopt;
+    }
+    return names;
+}
+
 void frmMain::RunFileCommand(bool securing) {
     if (busy_ != Busy::Idle) {
         return;
@@ -47,24 +69,12 @@ void frmMain::RunFileCommand(bool securing) {
     }
     // Before the dialogs: a password the code page lacks is told at once.
     const Secret password(PasswordCodes(txtPassword));
-    cDialog dialog;
-    QString name;
-    const QString infile = dialog.GetOpenName(this, name, QString(),
-                                              securing ? QStringLiteral("Secure File")
-                                                       : QStringLiteral("Secured File"),
-                                              FileFilter(), QString());
-    if (infile.isEmpty()) {
+    const auto names = AskFileNames(securing);
+    if (!names) {
         return;
     }
-    name.clear();
-    const QString outfile =
-        dialog.GetSaveName(this, name, QString(),
-                           securing ? QStringLiteral("Save Secured File As...")
-                                    : QStringLiteral("Save De-Secured File As..."),
-                           FileFilter(), QString());
-    if (outfile.isEmpty()) {
-        return;
-    }
+    const QString& infile = names->in;
+    const QString& outfile = names->out;
     status_->Set(securing ? QStringLiteral(" Securing File...")
                           : QStringLiteral(" De-Securing File..."));
 
