@@ -179,7 +179,8 @@
           text(out, fn(file.size - offset, out, cap)));
         status.textContent = left;
         progress.value = offset / file.size;
-        await new Promise((resolve) => setTimeout(resolve, 0));
+        // Reading the piece gives the page its turn: input is handled and
+        // the progress painted between pieces.
         const bytes = new Uint8Array(await file.slice(offset, offset + piece).arrayBuffer());
         engine.HEAPU8.set(bytes, inPtr);
         n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
