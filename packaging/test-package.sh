@@ -50,6 +50,11 @@ trap cleanup EXIT
 # ---- Build -----------------------------------------------------------------
 # The release preset's own build, tests and benchmarks included: the package
 # holds what that build tested.
+# The receiver page first: the release build installs the page the wasm
+# preset built.
+say "building the receiver page (wasm preset)"
+timeout 600 cmake --preset wasm >/dev/null
+timeout 900 cmake --build --preset wasm
 say "building the release package in $build"
 timeout 600 cmake --preset release >/dev/null
 timeout 1800 cmake --build --preset release
@@ -68,6 +73,8 @@ dpkg-deb -f "${debs[0]}" Depends | sed 's/^/package: Depends: /'
 dpkg-deb -c "${debs[0]}" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\.||' >"$work/files"
 grep -qx /usr/lib/hushnote/libfncryptlib.so "$work/files" ||
   fail "the package does not hold the cipher library next to the programs"
+grep -qx /usr/share/hushnote/hushnote.html "$work/files" ||
+  fail "the package does not hold the receiver page"
 
 # ---- Validate --------------------------------------------------------------
 say "checking the package with lintian"
@@ -144,6 +151,14 @@ timeout 30 "$cli" --mode library --password-file "$work/password" \
 timeout 30 "$cli" --mode builtin --password-file "$work/password" \
   desecure-file "$work/message.hush" "$work/message.back" || fail "desecure-file failed"
 cmp -s "$work/message" "$work/message.back" || fail "the file round trip changed the file"
+
+# The installed receiver page, found from lib/hushnote through share/hushnote,
+# with a secured message inside.
+printf 'hi' | timeout 10 "$cli" --password-file "$work/password" secure-text >"$work/secured.txt"
+timeout 10 "$cli" receiver-page -i "$work/secured.txt" --hint "the usual" "$work/page.html" ||
+  fail "hushnote-cli receiver-page does not find the installed page"
+grep -qF "id=\"carried\">$(tr 0 '|' <"$work/secured.txt")</script>" "$work/page.html" ||
+  fail "the receiver page does not carry the secured text"
 
 # ---- The desktop program ---------------------------------------------------
 say "starting the installed program from its desktop entry under Xvfb"

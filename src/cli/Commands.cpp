@@ -6,6 +6,7 @@
 #include "cipher/CCipher.h"
 #include "cli/CliText.h"
 #include "cli/Password.h"
+#include "cli/ReceiverPageCommand.h"
 #include "cli/Terminal.h"
 #include "common/codepage.h"
 #include "common/error.h"
@@ -193,6 +194,8 @@ ExitStatus RunCommand(const Options& o) {
         return RunSecureText(o);
     case Command::DeSecureText:
         return RunDeSecureText(o);
+    case Command::ReceiverPage:
+        return RunReceiverPage(o);
     }
     return ExitStatus::Failed;
 }

@@ -20,6 +20,11 @@ Commands:
   desecure-file IN OUT   de-secure the secured file IN into the file OUT
   secure-text            secure a message and print the secured text
   desecure-text          de-secure secured text and print the message
+  receiver-page OUT      write hushnote.html, the page that secures and
+                         de-secures in any browser, to OUT; with -i FILE
+                         ("-": standard input) the secured text in FILE
+                         travels inside it, and --hint TEXT shows a
+                         password hint above its password box
 
 Options:
   -i, --input FILE       text commands: read the text from FILE instead of
@@ -56,11 +61,12 @@ but the secured file was damaged (shorter than its header says).
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Command>, 4> kCommands{{
+constexpr std::array<std::pair<std::string_view, Command>, 5> kCommands{{
     {"secure-file", Command::SecureFile},
     {"desecure-file", Command::DeSecureFile},
     {"secure-text", Command::SecureText},
     {"desecure-text", Command::DeSecureText},
+    {"receiver-page", Command::ReceiverPage},
 }};
 
 Mode ParseMode(std::string_view v) {
@@ -84,6 +90,12 @@ bool Is(std::string_view arg, std::string_view name) {
 
 // What the command takes beside its options.
 void CheckOperands(const Options& o, const std::string& command) {
+    if (o.command == Command::ReceiverPage) {
+        if (o.operands.size() != 1) {
+            throw CliError::Usage(command + " needs the file to write the page to");
+        }
+        return;
+    }
     if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
         if (o.operands.size() != 2) {
             throw CliError::Usage(command + " needs an input file and an output file");
@@ -142,6 +154,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
             o.inputFile = valueOf(i, arg, "-i");
         } else if (Is(arg, "--input")) {
             o.inputFile = valueOf(i, arg, "--input");
+        } else if (Is(arg, "--hint")) {
+            o.hint = valueOf(i, arg, "--hint");
         } else if (Is(arg, "--password") || arg == "-p") {
             throw CliError::Usage("the password is never taken from the command line, where "
                                   "other users can read it; use --password-file FILE or type "

@@ -8,7 +8,7 @@
 // What the command line asks for.
 namespace hushnote::cli {
 
-enum class Command { SecureFile, DeSecureFile, SecureText, DeSecureText };
+enum class Command { SecureFile, DeSecureFile, SecureText, DeSecureText, ReceiverPage };
 
 enum class Mode { Auto, Library, Builtin };
 
@@ -20,6 +20,8 @@ struct Options {
     std::optional<std::string> passwordFile;
     std::optional<std::string> inputFile;
     std::optional<Mode> mode;
+    // receiver-page: the password hint shown above the password box.
+    std::optional<std::string> hint;
     bool help = false;
     bool version = false;
 };

@@ -267,6 +267,9 @@ void frmMain::mnuFileItem_Click(int index) {
     case 1:
         Guarded([this] { DoDeSecureFile(); });
         break;
+    case 3:
+        Guarded([this] { SaveReceiverPage(); });
+        break;
     case 10:
         close();
         break;

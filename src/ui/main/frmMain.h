@@ -49,6 +49,10 @@ public:
     // painted.
     QString StatusText() const;
 
+    // Test seam: the next password hint Save Receiver Page... asks for is
+    // answered with hint, and no dialog is shown.
+    static void SetNextHintForTests(const QString& hint);
+
 protected:
     // Closing while a file runs stops it first.
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +108,9 @@ private:
     void ShowFileProblem(const DeSecureResult& problem, const QString& infile,
                          const QString& outfile);
     void SetCipherCommandsEnabled(bool enabled);
+    // File, Save Receiver Page... (frmMain_page.cpp); the item is there only
+    // where a page is installed.
+    void SaveReceiverPage();
     // CipherEvents, for the cipher objects this window makes.
     void ShowLibraryError(const ErrorValue& error) override;
     bool ReportProgress(std::int64_t remaining, std::int64_t total) override;
@@ -122,6 +129,7 @@ private:
     QMenu* mnuHelp = nullptr;
     QAction* mnuSecureFile = nullptr;
     QAction* mnuDeSecureFile = nullptr;
+    QAction* mnuSaveReceiverPage = nullptr;
 
     // One text command, drop or file operation at a time: SetMsg and the drop
     // let pending events run, so a click queued meanwhile must not start a

@@ -2,6 +2,7 @@
 
 #include "ui/main/MsgTextBox.h"
 #include "ui/main/StatusLine.h"
+#include "web/ReceiverPage.h"
 #include "ui/shared/Layout.h"
 
 #include <QAction>
@@ -203,6 +204,9 @@ void frmMain::CreateMenus() {
     };
     mnuSecureFile = addFileItem(0, QStringLiteral("&Secure File..."));
     mnuDeSecureFile = addFileItem(1, QStringLiteral("&De-Secure File..."));
+    if (web::FindReceiverPage(libraryFolder_)) {
+        mnuSaveReceiverPage = addFileItem(3, QStringLiteral("Save &Receiver Page..."));
+    }
     QAction* separator = mnuFile->addSeparator();
     separator->setObjectName(QStringLiteral("mnuFileItem_2"));
     addFileItem(10, QStringLiteral("E&xit"));

@@ -1,0 +1,82 @@
+// Figures for the receiver page in headless Chromium: time to usable, Secure
+// plus De-Secure of 20,000 characters, and a 16,777,215-byte file secured and
+// de-secured in the page against hushnote-cli --mode builtin on the same file.
+//
+//   node bench/page.mjs build/wasm/bin/hushnote.html build/dev/bin/hushnote-cli
+import { execFileSync } from "node:child_process";
+import fs from "node:fs";
+import os from "node:os";
+import path from "node:path";
+import { launch, openPage } from "../tests/web/cdp.mjs";
+
+const [pagePath, cli] = process.argv.slice(2).map((p) => path.resolve(p));
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-bench-"));
+const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+const browser = await launch();
+const page = await openPage(browser);
+const downloads = path.join(dir, "downloads");
+const chooser = [], done = new Set();
+browser.on((m) => {
+  if (m.method === "Page.fileChooserOpened") chooser.push(m.params.backendNodeId);
+  if (m.method === "Browser.downloadProgress" && m.params.state === "completed") done.add(m.params.guid);
+});
+await browser.send("Browser.setDownloadBehavior", { behavior: "allowAndName", downloadPath: downloads, eventsEnabled: true });
+await page.send("Page.enable");
+await page.send("Page.setInterceptFileChooserDialog", { enabled: true });
+
+const usable = [];
+for (let i = 0; i < 5; i++) {
+  await page.send("Page.navigate", { url: "file://" + pagePath });
+  await page.waitFor("document.body && document.body.dataset.ready === '1'");
+  usable.push(await page.evaluate("performance.getEntriesByName('hushnote-ready')[0].startTime"));
+}
+console.log(`time to usable: ${median(usable).toFixed(0)} ms (median of 5 loads)`);
+
+const text = await page.evaluate(`(() => {
+  const box = document.getElementById('txtMsg'), pw = document.getElementById('txtPassword');
+  // 740 lines of 25 characters and a line break (CR LF: 2), then 20: 20,000.
+  const message = 'The quick brown fox, 5 €.\\n'.repeat(740) + 'a'.repeat(20);
+  const times = [];
+  for (let i = 0; i < 21; i++) {
+    box.value = message;
+    const t0 = performance.now();
+    pw.value = 'pw'; document.getElementById('cmdSecure').click();
+    pw.value = 'pw'; document.getElementById('cmdDeSecure').click();
+    times.push(performance.now() - t0);
+    if (box.value !== message) return -1;
+  }
+  return times.sort((a, b) => a - b)[10];
+})()`);
+console.log(`secure + de-secure of 20,000 characters: ${text.toFixed(2)} ms (median of 21)`);
+
+const size = 16777215;
+const plain = path.join(dir, "big.bin");
+const bytes = Buffer.alloc(size);
+for (let i = 0; i < size; i++) bytes[i] = (i * 2654435761) >>> 24;
+fs.writeFileSync(plain, bytes);
+fs.writeFileSync(path.join(dir, "pw"), "pw\n");
+function timeCli(args) {
+  const t0 = process.hrtime.bigint();
+  execFileSync(cli, ["--mode", "builtin", "--password-file", path.join(dir, "pw"), ...args]);
+  return Number(process.hrtime.bigint() - t0) / 1e6;
+}
+async function timePage(button, file) {
+  await page.evaluate("document.getElementById('txtPassword').value = 'pw'");
+  const before = done.size;
+  const t0 = process.hrtime.bigint();
+  await page.click(`#${button}`); // a real click: a file chooser needs one
+  while (chooser.length === 0) await new Promise((r) => setTimeout(r, 1));
+  await page.send("DOM.setFileInputFiles", { files: [file], backendNodeId: chooser.shift() });
+  while (done.size === before) await new Promise((r) => setTimeout(r, 2));
+  return Number(process.hrtime.bigint() - t0) / 1e6;
+}
+for (let round = 0; round < 3; round++) {
+  const cliSecure = timeCli(["secure-file", plain, path.join(dir, "big.bin.hush")]);
+  const cliDeSecure = timeCli(["desecure-file", path.join(dir, "big.bin.hush"), path.join(dir, "big.back")]);
+  const pageSecure = await timePage("cmdSecureFile", plain);
+  const pageDeSecure = await timePage("cmdDeSecureFile", path.join(dir, "big.bin.hush"));
+  console.log(`16,777,215 bytes, round ${round + 1}: secure page ${pageSecure.toFixed(0)} ms / cli ${cliSecure.toFixed(0)} ms = ${(pageSecure / cliSecure).toFixed(2)}x; ` +
+    `de-secure page ${pageDeSecure.toFixed(0)} ms / cli ${cliDeSecure.toFixed(0)} ms = ${(pageDeSecure / cliDeSecure).toFixed(2)}x`);
+}
+await browser.close();
+fs.rmSync(dir, { recursive: true, force: true });

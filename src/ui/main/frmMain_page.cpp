@@ -1,0 +1,92 @@
+// File, Save Receiver Page...: the page a receiver without Hushnote opens in
+// any browser, with the secured message inside when the sender wants it.
+
+#include "engine/Plausibility.h"
+#include "fileio/SecuredFileIO.h"
+#include "ui/dialogs/MessageBox.h"
+#include "ui/dialogs/cDialog.h"
+#include "ui/main/QtCodes.h"
+#include "ui/main/frmMain.h"
+#include "web/ReceiverPage.h"
+
+#include <QInputDialog>
+
+#include <optional>
+
+namespace hushnote {
+namespace {
+
+std::optional<QString>& NextHint() {
+    static std::optional<QString> hint;
+    return hint;
+}
+
+// The optional hint, or nothing when the user cancels.
+std::optional<QString> AskHint(QWidget* parent) {
+    if (auto& next = NextHint()) {
+        std::optional<QString> hint = next;
+        next.reset();
+        return hint;
+    }
+    bool ok = false;
+    QString hint = QInputDialog::getText(
+        parent, QStringLiteral("Save Receiver Page"),
+        QStringLiteral("A password hint the receiver sees above the password box\r\n"
+                       "(optional; never the password itself):"),
+        QLineEdit::Normal, QString(), &ok);
+    return ok ? std::optional<QString>(hint) : std::nullopt;
+}
+
+} // namespace
+
+void frmMain::SetNextHintForTests(const QString& hint) {
+    NextHint() = hint;
+}
+
+void frmMain::SaveReceiverPage() {
+    if (busy_ != Busy::Idle) {
+        return;
+    }
+    const auto page = web::FindReceiverPage(libraryFolder_);
+    if (!page) {
+        return;
+    }
+    std::string text;
+    try {
+        text = qt_codes::ToCodes(MessageText(), codepage::Purpose::DeSecuring);
+    } catch (const Failure&) {
+        // Not secured text, which only Secure makes: the page goes out empty.
+    }
+    bool carry = false;
+    QString hint;
+    if (plausibility::IsSecuredText(text) &&
+        MessageBox::Show(this, QStringLiteral("Put the secured message in the page?"),
+                         MessageBox::Icon::Question,
+                         MessageBox::Buttons::YesNo) == MessageBox::Answer::kYes) {
+        const auto asked = AskHint(this);
+        if (!asked) {
+            return;
+        }
+        carry = true;
+        hint = *asked;
+    }
+    cDialog dialog;
+    QString name = QString::fromUtf8(web::kReceiverPageName.data(),
+                                     static_cast<qsizetype>(web::kReceiverPageName.size()));
+    const QString outfile =
+        dialog.GetSaveName(this, name, QString(), QStringLiteral("Save Receiver Page As..."),
+                           cDialog::DefaultFilter(), QStringLiteral("html"));
+    if (outfile.isEmpty()) {
+        return;
+    }
+    fileio::InputFile in(*page, fileio::Purpose::Load);
+    std::string html = fileio::ReadWholeFile(*page);
+    if (carry) {
+        html = web::CarryMessage(html, text, hint.toStdString());
+    }
+    fileio::OutputFile out(outfile.toStdString(), in);
+    out.Write(html);
+    out.Commit();
+}
+
+} // namespace hushnote

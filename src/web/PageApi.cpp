@@ -1,0 +1,192 @@
+// The receiver page's text commands and words: the window's Secure and
+// De-Secure on the same engine, behind a C interface that the page's script
+// calls with buffers it owns.
+
+#include "web/PageState.h"
+#include "web/hushnote_page.h"
+
+#include "common/codepage.h"
+#include "common/error.h"
+#include "common/message.h"
+#include "common/secret.h"
+#include "engine/LineBreaks.h"
+#include "engine/Plausibility.h"
+#include "engine/VBEncrypt.h"
+#include "engine/Words.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+namespace hushnote::web {
+
+std::string& LastWords() {
+    static std::string words;
+    return words;
+}
+
+std::string& SavedWords() {
+    static std::string words;
+    return words;
+}
+
+int32_t Fail(int32_t outcome, std::string words) {
+    LastWords() = std::move(words);
+    return -outcome;
+}
+
+int32_t Put(std::string_view bytes, void* out, int32_t outCap) {
+    if (outCap < 0 || bytes.size() > static_cast<std::size_t>(outCap)) {
+        return Fail(HN_FAILED, "Internal error: the page's buffer is too small.");
+    }
+    std::memcpy(out, bytes.data(), bytes.size());
+    return static_cast<int32_t>(bytes.size());
+}
+
+std::string_view View(const char* p, int32_t n) {
+    return n > 0 && p != nullptr ? std::string_view(p, static_cast<std::size_t>(n))
+                                 : std::string_view();
+}
+
+namespace {
+
+// The window counts what its box holds: UTF-16 units, a line break as CR LF.
+// Counted before any conversion, so that an over-long message is refused as
+// too long even when it also holds a character the code page lacks.
+std::size_t WindowLength(std::string_view utf8) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c & 0xC0) == 0x80) {
+            continue; // a continuation byte: its character is counted already
+        }
+        n += c >= 0xF0 ? 2 : 1; // beyond the BMP: a surrogate pair
+        if (c == '\n' && (i == 0 || utf8[i - 1] != '\r')) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+// The message box shows CR LF and a lone CR as the page's LF.
+std::string BoxText(std::string_view codes) {
+    std::string lf = linebreaks::ToLf(codes);
+    for (char& c : lf) {
+        if (c == '\r') {
+            c = '\n';
+        }
+    }
+    return codepage::CodesToUtf8(lf);
+}
+
+template <class Command> int32_t Guarded(Command command) {
+    try {
+        return command();
+    } catch (const Failure& f) {
+        return Fail(HN_FAILED, f.description());
+    } catch (const std::bad_alloc&) {
+        return Fail(HN_FAILED, "Out of memory");
+    }
+}
+
+} // namespace
+} // namespace hushnote::web
+
+using namespace hushnote;
+using namespace hushnote::web;
+
+extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
+    switch (outcome) {
+    case HN_OK:
+        return Put("", out, out_cap);
+    case HN_NO_MESSAGE:
+        return Put(words::kNoMessageToSecure, out, out_cap);
+    case HN_NO_MESSAGE_DESECURE:
+        return Put(words::kNoMessageToDeSecure, out, out_cap);
+    case HN_PASSWORD_BLANK:
+        return Put(words::kBlankPassword, out, out_cap);
+    case HN_MESSAGE_LIMIT:
+        return Put(words::kMessageLimit, out, out_cap);
+    case HN_WRONG_PASSWORD:
+        return Put("Wrong password? Ctrl+Z undoes.", out, out_cap);
+    case HN_COPIED:
+        return Put("Text copied to clipboard.", out, out_cap);
+    case HN_SECURING_TEXT:
+        return Put("Securing Text...", out, out_cap);
+    case HN_DESECURING_TEXT:
+        return Put("De-Securing Text...", out, out_cap);
+    case HN_SECURING_FILE:
+        return Put("Securing File...", out, out_cap);
+    case HN_DESECURING_FILE:
+        return Put("De-Securing File...", out, out_cap);
+    case HN_COPY_BY_HAND:
+        return Put("The browser keeps the clipboard closed: the text is selected, press Ctrl+C.",
+                   out, out_cap);
+    case HN_FILE_SAVED:
+        return Put(SavedWords(), out, out_cap);
+    case HN_FAILED:
+    case HN_NOT_SECURED:
+    case HN_DAMAGED:
+        return Put(LastWords(), out, out_cap);
+    default:
+        return Put("", out, out_cap);
+    }
+}
+
+extern "C" int32_t hn_progress_words(double remaining, char* out, int32_t out_cap) {
+    return Put("Bytes Left: " + Grouped(static_cast<long long>(remaining)), out, out_cap);
+}
+
+extern "C" int32_t hn_secure_text(const char* message, int32_t message_len, const char* password,
+                                  int32_t password_len, char* out, int32_t out_cap) {
+    const std::string_view text = View(message, message_len);
+    if (text.empty()) {
+        return -HN_NO_MESSAGE;
+    }
+    if (password_len <= 0) {
+        return -HN_PASSWORD_BLANK;
+    }
+    if (WindowLength(text) > VBEncrypt::kMessageLimit) {
+        return -HN_MESSAGE_LIMIT;
+    }
+    return Guarded([&] {
+        const Secret codes(
+            linebreaks::ToCrLf(codepage::Utf8ToCodes(text, codepage::Purpose::Securing)));
+        const Secret key(codepage::PasswordToCodes(View(password, password_len)));
+        const std::string secured = VBEncrypt::SecureMessage(codes.value(), key.value());
+        return Put(secured, out, out_cap);
+    });
+}
+
+extern "C" int32_t hn_desecure_text(const char* text, int32_t text_len, const char* password,
+                                    int32_t password_len, char* out, int32_t out_cap,
+                                    int32_t* looks_like_text) {
+    *looks_like_text = 1;
+    if (text_len <= 0) {
+        return -HN_NO_MESSAGE_DESECURE;
+    }
+    if (password_len <= 0) {
+        return -HN_PASSWORD_BLANK;
+    }
+    return Guarded([&] {
+        // Joins secured text that a mail program broke into lines, as the
+        // window joins it: every CR LF pair goes.
+        std::string codes = linebreaks::ToCrLf(
+            codepage::Utf8ToCodes(View(text, text_len), codepage::Purpose::DeSecuring));
+        std::string joined;
+        joined.reserve(codes.size());
+        for (std::size_t i = 0; i < codes.size(); ++i) {
+            if (codes[i] == '\r' && i + 1 < codes.size() && codes[i + 1] == '\n') {
+                ++i;
+                continue;
+            }
+            joined += codes[i];
+        }
+        const Secret key(codepage::PasswordToCodes(View(password, password_len)));
+        const Secret result(VBEncrypt::DeSecureMessage(joined, key.value()));
+        *looks_like_text = plausibility::LooksLikeText(result.value()) ? 1 : 0;
+        Secret shown(BoxText(result.value()));
+        return Put(shown.value(), out, out_cap);
+    });
+}

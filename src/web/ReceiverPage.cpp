@@ -1,0 +1,96 @@
+#include "web/ReceiverPage.h"
+
+#include "common/error.h"
+#include "engine/LineBreaks.h"
+#include "engine/Plausibility.h"
+
+#include <system_error>
+
+namespace hushnote::web {
+namespace {
+
+// The page's two places, each empty and there exactly once.
+constexpr std::string_view kDataPlace =
+    R"(<script type="application/octet-stream" id="carried"></script>)";
+constexpr std::string_view kHintPlace = R"(<span id="hint-text"></span>)";
+
+std::size_t PlaceOf(std::string_view page, std::string_view place) {
+    const std::size_t at = page.find(place);
+    if (at == std::string_view::npos || page.find(place, at + 1) != std::string_view::npos) {
+        throw Failure(kErrInvalidArgument, "The file is not a Hushnote receiver page.");
+    }
+    return at;
+}
+
+std::string Escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::path& programFolder) {
+    for (const auto& candidate :
+         {programFolder / kReceiverPageName,
+          programFolder / ".." / ".." / "share" / "hushnote" / kReceiverPageName}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error)) {
+            return candidate.lexically_normal();
+        }
+    }
+    return std::nullopt;
+}
+
+std::string CarryMessage(std::string_view page, std::string_view securedText,
+                         std::string_view hint) {
+    std::string text = linebreaks::JoinLines(securedText);
+    if (!plausibility::IsSecuredText(text)) {
+        throw Failure(kErrInvalidArgument,
+                      "This is not secured text: only text made by Secure can travel in the page.");
+    }
+    // The decoder reads "0" as "|": the block then holds "?" to "~" alone,
+    // which no HTML parser reads as markup.
+    for (char& c : text) {
+        if (c == '0') {
+            c = '|';
+        }
+    }
+    std::string out(page);
+    const std::size_t hintAt = PlaceOf(out, kHintPlace);
+    const std::size_t dataAt = PlaceOf(out, kDataPlace);
+    const std::string filledHint = R"(<span id="hint-text">)" + Escaped(hint) + "</span>";
+    const std::string filledData =
+        std::string(kDataPlace.substr(0, kDataPlace.size() - 9)) + text + "</script>";
+    // The later place first, so the earlier one's offset still holds.
+    if (dataAt > hintAt) {
+        out.replace(dataAt, kDataPlace.size(), filledData);
+        out.replace(hintAt, kHintPlace.size(), filledHint);
+    } else {
+        out.replace(hintAt, kHintPlace.size(), filledHint);
+        out.replace(dataAt, kDataPlace.size(), filledData);
+    }
+    return out;
+}
+
+} // namespace hushnote::web

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The receiver page as the window and the command-line tool hand it out: the
+// built hushnote.html, found beside the program, with a secured message and a
+// password hint put inside when the sender wants them there.
+namespace hushnote::web {
+
+inline constexpr std::string_view kReceiverPageName = "hushnote.html";
+
+// The page for a program in programFolder: beside it in a build tree, under
+// share/hushnote when installed (programFolder is then lib/hushnote). Nothing
+// when neither holds one.
+std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::path& programFolder);
+
+// page with securedText in its data block, so it opens ready for the password,
+// and hint (UTF-8, HTML-escaped here) above the password box. securedText may
+// be broken into lines. Throws Failure(kErrInvalidArgument) when it is not
+// secured text, or when page is not a receiver page.
+std::string CarryMessage(std::string_view page, std::string_view securedText,
+                         std::string_view hint);
+
+} // namespace hushnote::web

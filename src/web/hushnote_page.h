@@ -1,0 +1,122 @@
+/*
+ * The receiver page's engine: the window's text and file commands, compiled
+ * to WebAssembly for hushnote.html, so the page runs the program's own cipher
+ * and speaks its own words.
+ *
+ * Buffers belong to the caller (the page's script takes them from malloc and
+ * gives them back with free). Text crosses as UTF-8, never terminated by a
+ * zero; line breaks cross as LF, the page's own. Inputs are never written to.
+ *
+ * One return convention for all: a value >= 0 is the number of bytes written
+ * to out; a negative value is -(an hn_outcome), and then out holds nothing
+ * meaningful. hn_words() writes the sentence the window shows for an outcome.
+ * out_cap below the minimum given for a function gives -HN_FAILED.
+ *
+ * Everything runs on one thread: the engine holds one keystream, and one file
+ * operation (hn_file_begin .. hn_file_end) carries it from piece to piece, so
+ * no text command may run between them.
+ */
+#ifndef HUSHNOTE_PAGE_H
+#define HUSHNOTE_PAGE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum hn_outcome {
+    HN_OK = 0,
+    HN_NO_MESSAGE = 1,          /* "No message to secure." */
+    HN_PASSWORD_BLANK = 2,      /* "Password is blank." */
+    HN_MESSAGE_LIMIT = 3,       /* "Message limit is 20,000 characters." */
+    HN_FAILED = 4,              /* the failure's own description */
+    HN_WRONG_PASSWORD = 5,      /* the wrong-password hint of the status line */
+    HN_COPIED = 6,              /* "Text copied to clipboard." */
+    HN_NOT_SECURED = 7,         /* a file that is not a secured file */
+    HN_DAMAGED = 8,             /* a secured file that holds less than its header gives */
+    HN_NO_MESSAGE_DESECURE = 9, /* "No message to de-secure." */
+    HN_SECURING_TEXT = 10,      /* the status while a command runs */
+    HN_DESECURING_TEXT = 11,
+    HN_SECURING_FILE = 12,
+    HN_DESECURING_FILE = 13,
+    HN_COPY_BY_HAND = 14, /* the browser refused the clipboard */
+    HN_FILE_SAVED = 15,   /* the last file's download is ready */
+};
+
+/*
+ * The window's words for outcome, in UTF-8: for HN_FAILED, HN_NOT_SECURED and
+ * HN_DAMAGED those of the last command that ended so; HN_FILE_SAVED names the
+ * last file's download. out: at least 1024 bytes.
+ */
+int32_t hn_words(int32_t outcome, char* out, int32_t out_cap);
+
+/*
+ * "Bytes Left: 16,777,215": the progress before each piece of a file.
+ * out: at least 32 bytes.
+ */
+int32_t hn_progress_words(double remaining, char* out, int32_t out_cap);
+
+/*
+ * Secure: message and password as the boxes hold them, checked as the window
+ * checks them (empty message, blank password, 20,000 characters counted with
+ * line breaks as CR LF, characters outside the code page). Writes the secured
+ * text, "?".."~" only. out: at least 26,676 bytes.
+ */
+int32_t hn_secure_text(const char* message, int32_t message_len, const char* password,
+                       int32_t password_len, char* out, int32_t out_cap);
+
+/*
+ * De-Secure: line breaks are joined as the window joins them; the result is
+ * what the window puts in the box (the message, "ERR", "ERR2" or
+ * "VBError: ..."). *looks_like_text is set to 0 when the result reads as the
+ * noise of a wrong password, else 1. out: at least 3 * text_len + 16 bytes.
+ */
+int32_t hn_desecure_text(const char* text, int32_t text_len, const char* password,
+                         int32_t password_len, char* out, int32_t out_cap,
+                         int32_t* looks_like_text);
+
+/*
+ * The download name for a file's output: "report.pdf" secures to
+ * "report.pdf.hush"; "report.pdf.hush" de-secures to "report.pdf", any other
+ * name to name + ".de-secured". out: at least name_len + 12 bytes.
+ */
+int32_t hn_output_name(int32_t securing, const char* name, int32_t name_len, char* out,
+                       int32_t out_cap);
+
+/*
+ * 1 when a file should be de-secured rather than secured: its name ends in
+ * ".hush", or its first bytes (head, up to 8 of them) are a length header.
+ */
+int32_t hn_file_is_secured(const char* name, int32_t name_len, const uint8_t* head,
+                           int32_t head_len);
+
+/*
+ * Starts securing (securing = 1) or de-securing a file of size bytes named
+ * name, with the password. Refuses a blank password and, when securing, more
+ * than 16,777,215 bytes. Securing writes the 8-character header.
+ * out: at least 8 bytes.
+ */
+int32_t hn_file_begin(int32_t securing, const char* name, int32_t name_len, double size,
+                      const char* password, int32_t password_len, char* out, int32_t out_cap);
+
+/*
+ * The next piece of the file, in order. Securing: every piece but the last a
+ * multiple of 3 bytes; out: at least (in_len / 3 + 1) * 4 bytes. De-securing:
+ * any length; out: at least in_len + 4 bytes. -HN_NOT_SECURED ends the file.
+ */
+int32_t hn_file_piece(const uint8_t* in, int32_t in_len, uint8_t* out, int32_t out_cap);
+
+/*
+ * Ends the file: writes what is left (out: at least 4 bytes) and wipes the
+ * keystream. -HN_NOT_SECURED: nothing of the output may be kept. Otherwise
+ * *outcome is HN_OK, or HN_DAMAGED when the file held less than its header
+ * gives: the output is what it held, and is kept.
+ */
+int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

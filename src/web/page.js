@@ -1,0 +1,299 @@
+"use strict";
+// The page's glue: moves text and bytes between the controls and the engine
+// (hushnote_page.h). The engine does every check and speaks every word; no
+// cipher rule lives here.
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const box = $("txtMsg"), password = $("txtPassword"), status = $("lblStatus");
+  const progress = $("progress"), undoButton = $("cmdUndo"), fileIn = $("fileIn");
+  const commands = ["cmdSecure", "cmdDeSecure", "Command1", "cmdSecureFile", "cmdDeSecureFile"];
+  const O = { NO_MESSAGE: 1, PASSWORD_BLANK: 2, FAILED: 4, WRONG_PASSWORD: 5, COPIED: 6,
+    DAMAGED: 8, SECURING_TEXT: 10, DESECURING_TEXT: 11, SECURING_FILE: 12,
+    DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15 };
+  const SECURE_PIECE = 3 * 349525; // a whole number of groups of 3 bytes
+  const DESECURE_PIECE = 1 << 20;
+  const encoder = new TextEncoder(), decoder = new TextDecoder();
+  let engine = null;
+  let undoText = null;   // the secured text a De-Secure replaced
+  let securedShown = null; // what Secure put in the box: no undo goes past it
+  let busy = false;
+
+  // Runs fn on copies of inputs in the engine's memory, with an output area
+  // of outCap bytes; every copy is zeroed before it is freed.
+  function call(fn, inputs, outCap, work) {
+    const ptrs = inputs.map((bytes) => {
+      const p = engine._malloc(Math.max(bytes.length, 1));
+      engine.HEAPU8.set(bytes, p);
+      return p;
+    });
+    const out = engine._malloc(Math.max(outCap, 1) + 4);
+    try {
+      const args = [];
+      inputs.forEach((bytes, i) => args.push(ptrs[i], bytes.length));
+      return work(fn, args, out, outCap);
+    } finally {
+      engine.HEAPU8.fill(0, out, out + outCap + 4);
+      engine._free(out);
+      inputs.forEach((bytes, i) => {
+        engine.HEAPU8.fill(0, ptrs[i], ptrs[i] + bytes.length);
+        engine._free(ptrs[i]);
+      });
+    }
+  }
+  const read = (p, n) => engine.HEAPU8.slice(p, p + n);
+  const text = (p, n) => decoder.decode(engine.HEAPU8.subarray(p, p + n));
+
+  function words(outcome) {
+    return call(engine._hn_words, [], 1024, (fn, args, out, cap) =>
+      text(out, Math.max(fn(outcome, out, cap), 0)));
+  }
+  function say(outcome) { status.textContent = words(outcome); }
+
+  function passwordBytes() {
+    const bytes = encoder.encode(password.value);
+    password.value = "";
+    return bytes;
+  }
+  function setBox(value, undo) {
+    undoText = undo;
+    undoButton.hidden = true;
+    box.value = value;
+    box.setSelectionRange(0, 0);
+    box.scrollTop = 0;
+  }
+
+  function secure() {
+    if (busy) return;
+    const message = encoder.encode(box.value);
+    if (message.length > 0 && password.value === "") {
+      say(O.PASSWORD_BLANK);
+      password.focus();
+      return;
+    }
+    say(O.SECURING_TEXT);
+    const result = call(engine._hn_secure_text, [message, passwordBytes()], 26676,
+      (fn, args, out, cap) => { const n = fn(...args, out, cap); return n < 0 ? n : text(out, n); });
+    message.fill(0);
+    if (typeof result === "number") {
+      say(-result);
+      (-result === O.NO_MESSAGE ? box : password).focus();
+      return;
+    }
+    status.textContent = "";
+    securedShown = result;
+    setBox(result, null);
+    box.focus();
+  }
+
+  function deSecure() {
+    if (busy) return;
+    const secured = box.value;
+    if (secured !== "" && password.value === "") {
+      say(O.PASSWORD_BLANK);
+      password.focus();
+      return;
+    }
+    say(O.DESECURING_TEXT);
+    const input = encoder.encode(secured);
+    const result = call(engine._hn_desecure_text, [input, passwordBytes()], 3 * input.length + 16,
+      (fn, args, out, cap) => {
+        const n = fn(...args, out, cap, out + cap);
+        return n < 0 ? n : { message: text(out, n), plausible: engine.HEAPU8[out + cap] === 1 };
+      });
+    if (typeof result === "number") {
+      say(-result);
+      (-result === O.PASSWORD_BLANK ? password : box).focus();
+      return;
+    }
+    securedShown = null;
+    setBox(result.message, secured);
+    status.textContent = result.plausible ? "" : words(O.WRONG_PASSWORD);
+    undoButton.hidden = result.plausible;
+    box.focus();
+  }
+
+  function undo() {
+    if (undoText === null) return false;
+    setBox(undoText, null);
+    status.textContent = "";
+    box.focus();
+    return true;
+  }
+
+  async function copyText() {
+    try {
+      await navigator.clipboard.writeText(box.value);
+      say(O.COPIED);
+      return;
+    } catch (refused) {
+      // file:// pages and some browsers keep the clipboard API closed.
+    }
+    box.focus();
+    box.select();
+    let copied = false;
+    try { copied = document.execCommand("copy"); } catch (refused) { copied = false; }
+    say(copied ? O.COPIED : O.COPY_BY_HAND);
+  }
+
+  function setBusy(on) {
+    busy = on;
+    commands.forEach((id) => { $(id).disabled = on; });
+    progress.hidden = !on;
+  }
+
+  function offer(parts, name) {
+    const url = URL.createObjectURL(new Blob(parts, { type: "application/octet-stream" }));
+    const a = document.createElement("a");
+    a.href = url;
+    a.download = name;
+    document.body.append(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
+  }
+
+  // Secures or de-secures a file in pieces, giving the page a turn between
+  // them so it stays responsive and the progress shows.
+  async function runFile(securing, file) {
+    if (busy) return;
+    if (password.value === "") {
+      say(O.PASSWORD_BLANK);
+      password.focus();
+      return;
+    }
+    setBusy(true);
+    say(securing ? O.SECURING_FILE : O.DESECURING_FILE);
+    const name = encoder.encode(file.name);
+    const piece = securing ? SECURE_PIECE : DESECURE_PIECE;
+    const outCap = securing ? (piece / 3 + 1) * 4 : piece + 4;
+    const inPtr = engine._malloc(piece), outPtr = engine._malloc(outCap + 4);
+    const parts = [];
+    try {
+      let n = call(engine._hn_file_begin, [name, passwordBytes()], 8, (fn, args, out, cap) => {
+        const got = fn(securing ? 1 : 0, args[0], args[1], file.size, args[2], args[3], out, cap);
+        if (got > 0) parts.push(read(out, got));
+        return got;
+      });
+      for (let offset = 0; n >= 0 && offset < file.size; offset += piece) {
+        const left = call(engine._hn_progress_words, [], 32, (fn, args, out, cap) =>
+          text(out, fn(file.size - offset, out, cap)));
+        status.textContent = left;
+        progress.value = offset / file.size;
+        // Reading the piece gives the page its turn: input is handled and
+        // the progress painted between pieces.
+        const bytes = new Uint8Array(await file.slice(offset, offset + piece).arrayBuffer());
+        engine.HEAPU8.set(bytes, inPtr);
+        n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
+        if (n > 0) parts.push(read(outPtr, n));
+      }
+      let outcome = 0;
+      if (n >= 0) {
+        n = engine._hn_file_end(outPtr, outCap, outPtr + outCap);
+        outcome = engine.HEAPU8[outPtr + outCap];
+        if (n > 0) parts.push(read(outPtr, n));
+      }
+      if (n < 0) {
+        say(-n);
+        return;
+      }
+      const outName = call(engine._hn_output_name, [name], name.length + 12,
+        (fn, args, out, cap) => text(out, fn(securing ? 1 : 0, ...args, out, cap)));
+      offer(parts, outName);
+      say(outcome === O.DAMAGED ? O.DAMAGED : O.FILE_SAVED);
+    } finally {
+      engine.HEAPU8.fill(0, inPtr, inPtr + piece);
+      engine.HEAPU8.fill(0, outPtr, outPtr + outCap + 4);
+      engine._free(inPtr);
+      engine._free(outPtr);
+      setBusy(false);
+    }
+  }
+
+  async function dropped(file) {
+    const head = new Uint8Array(await file.slice(0, 8).arrayBuffer());
+    const name = encoder.encode(file.name);
+    const secured = call(engine._hn_file_is_secured, [name, head], 0,
+      (fn, args) => fn(...args)) === 1;
+    await runFile(!secured, file);
+  }
+
+  let pickSecuring = true;
+  function pick(securing) {
+    if (busy) return;
+    if (password.value === "") {
+      say(O.PASSWORD_BLANK);
+      password.focus();
+      return;
+    }
+    pickSecuring = securing;
+    fileIn.value = "";
+    fileIn.click();
+  }
+
+  function wire() {
+    $("cmdSecure").addEventListener("click", secure);
+    $("cmdDeSecure").addEventListener("click", deSecure);
+    $("Command1").addEventListener("click", copyText);
+    undoButton.addEventListener("click", undo);
+    $("cmdSecureFile").addEventListener("click", () => pick(true));
+    $("cmdDeSecureFile").addEventListener("click", () => pick(false));
+    fileIn.addEventListener("change", () => {
+      if (fileIn.files.length > 0) runFile(pickSecuring, fileIn.files[0]);
+    });
+    $("chkShow").addEventListener("change", (e) => {
+      password.type = e.target.checked ? "text" : "password";
+    });
+    password.addEventListener("keydown", (e) => {
+      if (e.key === "Enter") {
+        e.preventDefault();
+        deSecure();
+      }
+    });
+    box.addEventListener("keydown", (e) => {
+      if ((e.ctrlKey || e.metaKey) && !e.shiftKey && e.key.toLowerCase() === "z" && undo()) {
+        e.preventDefault();
+      }
+    });
+    // After Secure nothing brings the message back.
+    box.addEventListener("beforeinput", (e) => {
+      if (e.inputType === "historyUndo" && securedShown !== null && box.value === securedShown) {
+        e.preventDefault();
+      }
+    });
+    box.addEventListener("input", () => {
+      undoText = null;
+      undoButton.hidden = true;
+    });
+    document.addEventListener("dragover", (e) => {
+      e.preventDefault();
+      document.body.classList.add("dropping");
+    });
+    document.addEventListener("dragleave", () => document.body.classList.remove("dropping"));
+    document.addEventListener("drop", (e) => {
+      e.preventDefault();
+      document.body.classList.remove("dropping");
+      if (e.dataTransfer.files.length > 0) dropped(e.dataTransfer.files[0]);
+    });
+  }
+
+  function start(module) {
+    engine = module;
+    wire();
+    const carried = $("carried").textContent.trim();
+    const hint = $("hint-text").textContent;
+    $("hint").hidden = hint === "";
+    [box, password].forEach((c) => { c.disabled = false; });
+    commands.forEach((id) => { $(id).disabled = false; });
+    status.textContent = "";
+    if (carried !== "") {
+      box.value = carried;
+      password.focus();
+    } else {
+      box.focus();
+    }
+    document.body.dataset.ready = "1";
+    performance.mark("hushnote-ready");
+  }
+
+  HushnoteEngine().then(start, (e) => { status.textContent = String(e); });
+})();

@@ -1,0 +1,239 @@
+// The receiver page in headless Chromium, used as a person uses it: type,
+// click, read the box and the status line, pick a file, take the download.
+// Every request the page makes is recorded: it must make none to a network.
+//
+//   node tests/web/browser_test.mjs build/wasm/bin/hushnote.html build/dev/bin/hushnote-cli
+import assert from "node:assert/strict";
+import { spawnSync } from "node:child_process";
+import fs from "node:fs";
+import os from "node:os";
+import path from "node:path";
+import { after, before, test } from "node:test";
+import { launch, openPage } from "./cdp.mjs";
+
+const [pagePath, cli] = process.argv.slice(2).map((p) => path.resolve(p));
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-browser-"));
+const downloads = path.join(dir, "downloads");
+fs.mkdirSync(downloads);
+let browser, page;
+const requests = [], fileChoosers = [], started = new Map(), finished = new Set();
+
+function runCli(args, password, input) {
+  fs.writeFileSync(path.join(dir, "pw"), password + "\n");
+  const pwOption = args[0] === "receiver-page" ? [] : ["--password-file", path.join(dir, "pw")];
+  const r = spawnSync(cli, [...pwOption, ...args], { cwd: dir, input });
+  assert.ok(r.status === 0, r.stderr.toString());
+  return r.stdout.toString();
+}
+
+async function open(file) {
+  await page.send("Page.navigate", { url: "file://" + file });
+  await page.waitFor("document.body && document.body.dataset.ready === '1'");
+}
+const box = () => page.evaluate("document.getElementById('txtMsg').value");
+const status = () => page.evaluate("document.getElementById('lblStatus').textContent");
+const passwordValue = () => page.evaluate("document.getElementById('txtPassword').value");
+const focused = () => page.evaluate("document.activeElement.id");
+async function fill(selector, text) {
+  await page.click(selector);
+  await page.evaluate(`document.querySelector('${selector}').select()`);
+  await page.type(text);
+}
+
+// Picks file after clicking button, and returns the download's name and bytes.
+async function throughFile(button, file) {
+  const known = started.size;
+  await page.click(button);
+  await page.waitFor("true");
+  for (let i = 0; fileChoosers.length === 0 && i < 200; i++) await new Promise((r) => setTimeout(r, 20));
+  const chooser = fileChoosers.shift();
+  await page.send("DOM.setFileInputFiles", { files: [file], backendNodeId: chooser.backendNodeId });
+  for (let i = 0; i < 500 && started.size === known; i++) await new Promise((r) => setTimeout(r, 20));
+  const [guid, name] = [...started].at(-1);
+  for (let i = 0; i < 500 && !finished.has(guid); i++) await new Promise((r) => setTimeout(r, 20));
+  return { name, bytes: fs.readFileSync(path.join(downloads, guid)) };
+}
+
+before(async () => {
+  browser = await launch();
+  browser.on((m) => {
+    if (m.method === "Network.requestWillBeSent") requests.push(m.params.request.url);
+    if (m.method === "Page.fileChooserOpened") fileChoosers.push(m.params);
+    if (m.method === "Browser.downloadWillBegin") started.set(m.params.guid, m.params.suggestedFilename);
+    if (m.method === "Browser.downloadProgress" && m.params.state === "completed") finished.add(m.params.guid);
+  });
+  page = await openPage(browser);
+  await browser.send("Browser.setDownloadBehavior",
+    { behavior: "allowAndName", downloadPath: downloads, eventsEnabled: true });
+  await page.send("Network.enable");
+  await page.send("Page.enable");
+  await page.send("Page.setInterceptFileChooserDialog", { enabled: true });
+  await open(pagePath);
+});
+after(async () => {
+  await browser.close();
+  fs.rmSync(dir, { recursive: true, force: true });
+});
+
+test("a message secures to the program's secured text and comes back", async () => {
+  const message = "Grüße aus Köln, 5 €.\nSee you — soon…";
+  await fill("#txtMsg", message);
+  await fill("#txtPassword", "dog");
+  await page.click("#cmdSecure");
+  assert.equal(await box(), runCli(["secure-text"], "dog", message).trimEnd());
+  assert.equal(await passwordValue(), "");
+  assert.equal(await status(), "");
+  await page.press("z", 2); // Ctrl+Z: nothing brings the message back after Secure
+  assert.notEqual(await box(), message);
+
+  await fill("#txtPassword", "cat");
+  await page.click("#cmdDeSecure");
+  assert.equal(await status(), "Wrong password? Ctrl+Z undoes.");
+  await page.click("#txtMsg");
+  await page.press("z", 2);
+  assert.equal(await box(), runCli(["secure-text"], "dog", message).trimEnd());
+  await fill("#txtPassword", "cat");
+  await page.click("#cmdDeSecure");
+  await page.click("#cmdUndo");
+  assert.equal(await box(), runCli(["secure-text"], "dog", message).trimEnd());
+
+  await fill("#txtPassword", "dog");
+  await page.press("Enter"); // Enter in the password box de-secures
+  assert.equal(await box(), message);
+  assert.equal(await status(), "");
+  assert.equal(await passwordValue(), "");
+});
+
+test("the window's refusals show in the status line, and the boxes keep their text", async () => {
+  const cases = [
+    { message: "a".repeat(20001), password: "pw", words: "Message limit is 20,000 characters." },
+    { message: "a\n".repeat(10000), password: "pw", words: "Message limit is 20,000 characters." },
+    { message: "hello", password: "", words: "Password is blank.", focus: "txtPassword" },
+    { message: "smile 😀 now", password: "pw",
+      words: "The character \"😀\" (U+1F600) at position 7 cannot be secured: it is not in the Windows-1252 character set." },
+  ];
+  for (const { message, password, words, focus } of cases) {
+    await page.evaluate(`document.getElementById('txtMsg').value = ${JSON.stringify(message)}`);
+    if (password) await fill("#txtPassword", password);
+    await page.click("#cmdSecure");
+    assert.equal(await status(), words);
+    assert.equal(await box(), message);
+    if (focus) assert.equal(await focused(), focus);
+  }
+  await page.evaluate("document.getElementById('txtMsg').value = 'a'.repeat(19999) + '\\n'");
+  await fill("#txtPassword", "pw");
+  await page.click("#cmdSecure");
+  assert.equal(await status(), "Message limit is 20,000 characters.");
+});
+
+test("secured text wrapped by a mail program de-secures", async () => {
+  const secured = runCli(["secure-text"], "pw", "line one\nline two").trimEnd();
+  await fill("#txtMsg", secured.match(/.{1,10}/g).join("\n"));
+  await fill("#txtPassword", "pw");
+  await page.click("#cmdDeSecure");
+  assert.equal(await box(), "line one\nline two");
+  await page.click("#Command1");
+  await page.waitFor("document.getElementById('lblStatus').textContent !== ''");
+  assert.equal(await status(), "Text copied to clipboard.");
+});
+
+test("files picked with the buttons come out as the program writes them", async () => {
+  // More than one of the page's pieces, so the keystream and the groups must run on.
+  const plain = Buffer.from(Array.from({ length: 1100000 }, (_, i) => (i * 7919) % 251));
+  fs.writeFileSync(path.join(dir, "report.pdf"), plain);
+  runCli(["secure-file", "report.pdf", "cli.hush"], "€ file");
+  await fill("#txtPassword", "€ file");
+  const secured = await throughFile("#cmdSecureFile", path.join(dir, "report.pdf"));
+  assert.equal(secured.name, "report.pdf.hush");
+  assert.ok(secured.bytes.equals(fs.readFileSync(path.join(dir, "cli.hush"))));
+  assert.equal(await status(), "Saved as \"report.pdf.hush\".");
+
+  fs.copyFileSync(path.join(dir, "cli.hush"), path.join(dir, "report.pdf.hush"));
+  await fill("#txtPassword", "€ file");
+  const back = await throughFile("#cmdDeSecureFile", path.join(dir, "report.pdf.hush"));
+  assert.equal(back.name, "report.pdf");
+  assert.ok(back.bytes.equals(plain));
+
+  fs.writeFileSync(path.join(dir, "notes.txt"), "not secured at all");
+  await fill("#txtPassword", "€ file");
+  await page.click("#cmdDeSecureFile");
+  await page.waitFor("true");
+  for (let i = 0; fileChoosers.length === 0 && i < 200; i++) await new Promise((r) => setTimeout(r, 20));
+  await page.send("DOM.setFileInputFiles",
+    { files: [path.join(dir, "notes.txt")], backendNodeId: fileChoosers.shift().backendNodeId });
+  await page.waitFor("document.getElementById('lblStatus').textContent.includes('not a secured')");
+  assert.equal(await status(), "\"notes.txt\" is not a secured file: byte 4 is 0x20, which secured text never holds. Nothing was written.");
+});
+
+test("a dropped file is secured, or de-secured when it is a secured file", async () => {
+  const plain = Buffer.from("dropped on the page\n".repeat(300));
+  fs.writeFileSync(path.join(dir, "notes.txt"), plain);
+  runCli(["secure-file", "notes.txt", "notes.sec"], "drop");
+  for (const [file, name, expected] of [
+    ["notes.txt", "notes.txt.hush", fs.readFileSync(path.join(dir, "notes.sec"))],
+    ["notes.sec", "notes.sec.de-secured", plain]]) {
+    await fill("#txtPassword", "drop");
+    const known = started.size;
+    for (const type of ["dragEnter", "dragOver", "drop"]) {
+      await page.send("Input.dispatchDragEvent", { type, x: 100, y: 100, modifiers: 0,
+        data: { items: [], files: [path.join(dir, file)], dragOperationsMask: 1 } });
+    }
+    for (let i = 0; i < 500 && started.size === known; i++) await new Promise((r) => setTimeout(r, 20));
+    const [guid, suggested] = [...started].at(-1);
+    for (let i = 0; i < 500 && !finished.has(guid); i++) await new Promise((r) => setTimeout(r, 20));
+    assert.equal(suggested, name);
+    assert.ok(fs.readFileSync(path.join(downloads, guid)).equals(expected), file);
+  }
+});
+
+test("a page carrying a message opens ready for the password, with its hint", async () => {
+  const secured = runCli(["secure-text"], "Rex", "The key is under the mat.");
+  const wrapped = secured.trimEnd().match(/.{1,16}/g).join("\n") + "\n";
+  fs.writeFileSync(path.join(dir, "secured.txt"), wrapped);
+  const carrying = path.join(dir, "carrying.html");
+  runCli(["receiver-page", "-i", "secured.txt", "--hint", "our first <b>dog</b> & cat", carrying], "-");
+  const html = fs.readFileSync(carrying, "utf8");
+  assert.ok(html.includes("our first &lt;b&gt;dog&lt;/b&gt; &amp; cat"));
+  await open(carrying);
+  assert.equal(await box(), secured.trimEnd().replace(/0/g, "|"));
+  assert.equal(await page.evaluate("document.getElementById('hint').hidden"), false);
+  assert.equal(await page.evaluate("document.getElementById('hint-text').textContent"),
+    "our first <b>dog</b> & cat");
+  assert.equal(await focused(), "txtPassword");
+  await page.type("Rex");
+  await page.press("Enter");
+  assert.equal(await box(), "The key is under the mat.");
+  fs.writeFileSync(path.join(dir, "plain.txt"), "not secured");
+  fs.writeFileSync(path.join(dir, "pw"), "-\n");
+  const refused = spawnSync(cli, ["receiver-page", "-i", "plain.txt", "x.html"], { cwd: dir });
+  assert.notEqual(refused.status, 0);
+  assert.equal(fs.existsSync(path.join(dir, "x.html")), false);
+  await open(pagePath);
+});
+
+test("every control is labelled, reachable with Tab in order, and fits a phone at 200 %", async () => {
+  const unlabelled = await page.evaluate(`[...document.querySelectorAll('textarea, input:not([type=file]), button')]
+    .filter((c) => !c.hidden && !(c.labels && c.labels.length) && !c.textContent.trim()).map((c) => c.id)`);
+  assert.deepEqual(unlabelled, []);
+  await page.click("#txtMsg");
+  const order = [];
+  for (let i = 0; i < 7; i++) {
+    await page.press("Tab");
+    order.push(await focused());
+  }
+  assert.deepEqual(order, ["txtPassword", "chkShow", "cmdSecure", "cmdDeSecure", "Command1",
+    "cmdSecureFile", "cmdDeSecureFile"]);
+  for (const [width, zoom] of [[360, 1], [720, 2]]) {
+    await page.send("Emulation.setDeviceMetricsOverride",
+      { width: width / zoom, height: 640, deviceScaleFactor: zoom, mobile: false });
+    assert.ok(await page.evaluate("document.documentElement.scrollWidth") <= width / zoom);
+  }
+  await page.send("Emulation.clearDeviceMetricsOverride");
+});
+
+test("the page asked nothing of any network", () => {
+  const foreign = requests.filter((u) => !u.startsWith("file:") && !u.startsWith("data:")
+    && !u.startsWith("blob:"));
+  assert.deepEqual(foreign, []);
+  assert.ok(requests.some((u) => u.startsWith("file:")));
+});

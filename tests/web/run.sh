@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the receiver page (wasm preset) and runs its two kinds of test
+# against the dev build's hushnote-cli: the engine in Node, and the page in
+# headless Chromium. Installs nothing: scripts/install-deps.sh does.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+timeout 600 cmake --preset wasm >/dev/null
+timeout 600 cmake --build --preset wasm
+# The page beside the dev build's programs, where receiver-page looks.
+timeout 300 cmake --build --preset dev --target hushnote_receiver_page
+page=build/wasm/bin/hushnote.html
+cli=build/dev/bin/hushnote-cli
+size=$(stat -c %s "$page")
+echo "receiver page: $size bytes"
+[ "$size" -le 150000 ] || { echo "the page is over 150,000 bytes" >&2; exit 1; }
+# The page names no web address, keeps nothing in the browser and makes no code from text.
+if grep -o -E 'https?://[^ "]*|localStorage|sessionStorage|indexedDB|document\.cookie|new Function' \
+  "$page"; then
+  echo "the page names a web address, uses storage or makes code from text" >&2
+  exit 1
+fi
+timeout 300 node tests/web/engine_test.mjs "$page" "$cli"
+timeout 300 node tests/web/browser_test.mjs "$page" "$cli"
