@@ -21,7 +21,7 @@ struct Options {
     std::optional<std::string> inputFile;
     std::optional<Mode> mode;
     // receiver-page: the password hint shown above the password box.
-    std::optional<std::string> hint;
+    std::optional<std::string> hint{};
     bool help = false;
     bool version = false;
 };
