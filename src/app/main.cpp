@@ -40,6 +40,7 @@ void CloseOnTerminationSignals(QWidget& window) {
 
 int main(int argc, char* argv[]) {
     hushnote::DisableCoreDumps();
+    hushnote::HoldClosedStandardStreams();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(hushnote::identity::kTitle));
     QApplication::setApplicationVersion(QString::fromStdString(hushnote::identity::FullVersion()));

@@ -14,15 +14,6 @@
 
 namespace hushnote {
 
-std::filesystem::path ProgramFolder() {
-    std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return {};
-    }
-    return exe.parent_path();
-}
-
 FNCryptLib::FNCryptLib(std::filesystem::path folder) : folder_(std::move(folder)) {}
 
 // The library stays loaded once loaded: it holds the process's one keystream,

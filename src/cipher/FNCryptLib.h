@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/process.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -13,9 +15,6 @@ inline constexpr const char* kLibraryFileName = "fncryptlib.dll";
 #else
 inline constexpr const char* kLibraryFileName = "libfncryptlib.so";
 #endif
-
-// The folder that holds the running program's executable, links followed.
-std::filesystem::path ProgramFolder();
 
 // Binding to the native cipher library. It is loaded at the first call, by
 // full path from one folder only: never from the working folder or a search

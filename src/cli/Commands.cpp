@@ -52,6 +52,8 @@ std::string ReadAll(int fd, const std::string& name, std::size_t maxBytes,
     }
 }
 
+} // namespace
+
 std::string ReadText(const Options& o, std::size_t maxBytes, std::string_view tooLong) {
     if (!o.inputFile) {
         return ReadAll(STDIN_FILENO, "standard input", maxBytes, tooLong);
@@ -71,6 +73,8 @@ std::string ReadText(const Options& o, std::size_t maxBytes, std::string_view to
         throw;
     }
 }
+
+namespace {
 
 // The password as the window's codes, into codes. Blank is refused as the
 // window refuses it.

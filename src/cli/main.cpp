@@ -7,7 +7,6 @@
 #include "cli/Terminal.h"
 #include "common/error.h"
 #include "common/process.h"
-#include "fileio/SecuredFileIO.h"
 #include "hushnote/identity.h"
 
 #include <exception>
@@ -52,6 +51,6 @@ ExitStatus Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     hushnote::DisableCoreDumps();
-    hushnote::fileio::HoldClosedStandardStreams();
+    hushnote::HoldClosedStandardStreams();
     return static_cast<int>(hushnote::cli::Run(std::vector<std::string>(argv + 1, argv + argc)));
 }

@@ -1,5 +1,7 @@
 #include "common/process.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
@@ -11,6 +13,34 @@ void DisableCoreDumps() {
     const rlimit none{0, 0};
     ::setrlimit(RLIMIT_CORE, &none);
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+}
+
+namespace {
+
+unsigned gClosedStreams = 0; // bit n: descriptor n was closed at the start
+
+} // namespace
+
+void HoldClosedStandardStreams() {
+    for (int fd = 0; fd < 3; ++fd) {
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF &&
+            ::open("/dev/null", O_RDWR) == fd) { // the lowest free number: fd
+            gClosedStreams |= 1u << fd;
+        }
+    }
+}
+
+bool WasClosedAtStart(int fd) {
+    return fd >= 0 && fd < 3 && (gClosedStreams & (1u << fd)) != 0;
+}
+
+std::filesystem::path ProgramFolder() {
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) {
+        return {};
+    }
+    return exe.parent_path();
 }
 
 namespace {

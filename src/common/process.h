@@ -1,6 +1,7 @@
 #pragma once
 
 #include <csignal>
+#include <filesystem>
 
 // Settings of the whole process that protect the passwords it holds, and how
 // its programs answer the signals that ask them to end.
@@ -10,6 +11,18 @@ namespace hushnote {
 // messages in memory to a file. Also keeps other processes of the same user
 // from reading its memory through /proc. Call it first thing in main.
 void DisableCoreDumps();
+
+// Called first thing: a standard stream closed at the start gets /dev/null in
+// its place, so that no file opened later takes its number and is written as
+// if it were standard output.
+void HoldClosedStandardStreams();
+
+// Whether descriptor fd (0 to 2) was closed when HoldClosedStandardStreams
+// ran: an output that names it is refused as closed.
+bool WasClosedAtStart(int fd);
+
+// The folder that holds the running program's executable, links followed.
+std::filesystem::path ProgramFolder();
 
 using SignalHandler = void (*)(int);
 

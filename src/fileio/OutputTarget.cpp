@@ -2,6 +2,7 @@
 
 #include "common/error.h"
 #include "common/message.h"
+#include "common/process.h"
 
 #include <cerrno>
 #include <charconv>
@@ -16,8 +17,6 @@
 
 namespace hushnote::fileio {
 namespace {
-
-unsigned gClosedStreams = 0; // bit n: descriptor n was closed at the start
 
 PipeWait& Wait() {
     static PipeWait wait;
@@ -104,15 +103,6 @@ PipeWaitScope::~PipeWaitScope() {
     Wait() = std::move(previous_);
 }
 
-void HoldClosedStandardStreams() {
-    for (int fd = 0; fd < 3; ++fd) {
-        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF &&
-            ::open("/dev/null", O_RDWR) == fd) { // the lowest free number: fd
-            gClosedStreams |= 1u << fd;
-        }
-    }
-}
-
 namespace detail {
 
 const PipeWait& CurrentPipeWait() {
@@ -123,7 +113,7 @@ std::optional<int> DescriptorFor(const std::filesystem::path& path, const struct
     const std::optional<std::pair<long, int>> named = ProcDescriptor(path.native());
     if (named && named->first == ::getpid()) {
         const int fd = named->second;
-        if (fd >= 0 && fd < 3 && (gClosedStreams & (1u << fd)) != 0) {
+        if (WasClosedAtStart(fd)) {
             ThrowClosed(fd, path);
         }
         if (::fcntl(fd, F_GETFD) < 0) {
@@ -133,8 +123,8 @@ std::optional<int> DescriptorFor(const std::filesystem::path& path, const struct
     }
     for (int fd = 0; st != nullptr && fd < 3; ++fd) {
         struct stat own {};
-        if ((gClosedStreams & (1u << fd)) == 0 && ::fstat(fd, &own) == 0 &&
-            own.st_dev == st->st_dev && own.st_ino == st->st_ino && OpenForWriting(fd)) {
+        if (!WasClosedAtStart(fd) && ::fstat(fd, &own) == 0 && own.st_dev == st->st_dev &&
+            own.st_ino == st->st_ino && OpenForWriting(fd)) {
             return fd;
         }
     }

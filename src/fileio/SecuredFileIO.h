@@ -147,10 +147,6 @@ private:
     PipeWait previous_;
 };
 
-// Called first thing: a standard stream closed at the start gets /dev/null in
-// its place, so that no file opened later takes its number, and an output
-// that names it is refused as closed.
-void HoldClosedStandardStreams();
 
 // A Failure for the errno of a failed file operation on path.
 [[noreturn]] void ThrowFileError(int err, const std::filesystem::path& path, bool writing);

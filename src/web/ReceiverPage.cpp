@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "engine/LineBreaks.h"
 #include "engine/Plausibility.h"
+#include "fileio/SecuredFileIO.h"
 
 #include <system_error>
 
@@ -91,6 +92,19 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
         out.replace(dataAt, kDataPlace.size(), filledData);
     }
     return out;
+}
+
+void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::path& out,
+                      const std::optional<std::string>& securedText, std::string_view hint) {
+    // Opened first, so that an output naming the page itself is refused.
+    fileio::InputFile in(page, fileio::Purpose::Load);
+    std::string html = fileio::ReadWholeFile(page);
+    if (securedText) {
+        html = CarryMessage(html, *securedText, hint);
+    }
+    fileio::OutputFile file(out, in);
+    file.Write(html);
+    file.Commit();
 }
 
 } // namespace hushnote::web

@@ -24,4 +24,11 @@ std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::pat
 std::string CarryMessage(std::string_view page, std::string_view securedText,
                          std::string_view hint);
 
+// Writes the page at page to out, carrying securedText and hint as
+// CarryMessage does when securedText is given. out is written as every output
+// of the program is: it replaces an existing file only once whole. Throws
+// Failure.
+void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::path& out,
+                      const std::optional<std::string>& securedText, std::string_view hint);
+
 } // namespace hushnote::web

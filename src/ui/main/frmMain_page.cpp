@@ -2,7 +2,6 @@
 // any browser, with the secured message inside when the sender wants it.
 
 #include "engine/Plausibility.h"
-#include "fileio/SecuredFileIO.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/QtCodes.h"
@@ -79,14 +78,9 @@ void frmMain::SaveReceiverPage() {
     if (outfile.isEmpty()) {
         return;
     }
-    fileio::InputFile in(*page, fileio::Purpose::Load);
-    std::string html = fileio::ReadWholeFile(*page);
-    if (carry) {
-        html = web::CarryMessage(html, text, hint.toStdString());
-    }
-    fileio::OutputFile out(outfile.toStdString(), in);
-    out.Write(html);
-    out.Commit();
+    web::SaveReceiverPage(*page, outfile.toStdString(),
+                          carry ? std::optional<std::string>(text) : std::nullopt,
+                          hint.toStdString());
 }
 
 } // namespace hushnote
