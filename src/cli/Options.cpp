@@ -118,6 +118,19 @@ void CheckOperands(const Options& o, const std::string& command) {
 
 } // namespace
 
+namespace {
+
+Command FindCommand(const std::string& name) {
+    const auto* known = std::find_if(kCommands.begin(), kCommands.end(),
+                                     [&](const auto& c) { return c.first == name; });
+    if (known == kCommands.end()) {
+        throw CliError::Usage("unknown command " + QuotedPath(name));
+    }
+    return known->second;
+}
+
+} // namespace
+
 Options ParseArguments(const std::vector<std::string>& args) {
     Options o;
     std::string command;
@@ -171,12 +184,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (command.empty()) {
         throw CliError::Usage("no command given");
     }
-    const auto* known = std::find_if(kCommands.begin(), kCommands.end(),
-                                     [&](const auto& c) { return c.first == command; });
-    if (known == kCommands.end()) {
-        throw CliError::Usage("unknown command " + QuotedPath(command));
-    }
-    o.command = known->second;
+    o.command = FindCommand(command);
     CheckOperands(o, command);
     return o;
 }
