@@ -33,6 +33,9 @@ inline constexpr std::string_view kBlankPassword = "Password is blank.";
 inline constexpr std::string_view kNoMessageToSecure = "No message to secure.";
 inline constexpr std::string_view kNoMessageToDeSecure = "No message to de-secure.";
 inline constexpr std::string_view kMessageLimit = "Message limit is 20,000 characters.";
+// Why a file too large to secure is refused, after "NAME is N bytes long; ".
+inline constexpr std::string_view kSecuredFileLimit =
+    "a secured file holds at most 16,777,215 bytes.";
 
 } // namespace words
 } // namespace hushnote

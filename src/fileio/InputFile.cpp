@@ -3,6 +3,7 @@
 #include "common/error.h"
 #include "common/message.h"
 #include "engine/VBEncrypt.h"
+#include "engine/Words.h"
 #include "fileio/BackgroundIO.h"
 
 #include <cerrno>
@@ -16,16 +17,15 @@ namespace hushnote::fileio {
 namespace {
 
 struct Limits {
-    std::int64_t onDisk;   // the most a file that reports its size may hold
-    std::int64_t inMemory; // the most read from a file that reports none
-    const char* tooLarge;  // why more is refused
+    std::int64_t onDisk;       // the most a file that reports its size may hold
+    std::int64_t inMemory;     // the most read from a file that reports none
+    std::string_view tooLarge; // why more is refused
 };
 
 Limits LimitsFor(Purpose purpose) {
     switch (purpose) {
     case Purpose::Secure:
-        return {VBEncrypt::kMaxLength, VBEncrypt::kMaxLength,
-                "a secured file holds at most 16,777,215 bytes."};
+        return {VBEncrypt::kMaxLength, VBEncrypt::kMaxLength, words::kSecuredFileLimit};
     case Purpose::DeSecure:
         return {INT64_MAX, VBEncrypt::kMaxSecuredInput, "no secured file is that long."};
     case Purpose::Load:
@@ -123,7 +123,7 @@ InputFile::InputFile(const std::filesystem::path& path, Purpose purpose, IfMissi
     const Limits limits = LimitsFor(purpose);
     if (opened_.st_size > limits.onDisk) {
         throw Failure(kErrInvalidArgument, QuotedPath(path) + " is " + Grouped(opened_.st_size) +
-                                               " bytes long; " + limits.tooLarge);
+                                               " bytes long; " + std::string(limits.tooLarge));
     }
     size_ = opened_.st_size;
     if (size_ == 0) {
@@ -136,7 +136,7 @@ InputFile::InputFile(const std::filesystem::path& path, Purpose purpose, IfMissi
             if (static_cast<std::int64_t>(memory_.size()) > limits.inMemory) {
                 throw Failure(kErrInvalidArgument, QuotedPath(path) + " is more than " +
                                                        Grouped(limits.inMemory) + " bytes long; " +
-                                                       limits.tooLarge);
+                                                       std::string(limits.tooLarge));
             }
         }
         if (all.failure() != 0) {

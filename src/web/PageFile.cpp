@@ -135,7 +135,7 @@ extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t nam
     }
     if (w.securing && size > static_cast<double>(VBEncrypt::kMaxLength)) {
         return Fail(HN_FAILED, QuotedPath(w.name) + " is " + Grouped(static_cast<long long>(size)) +
-                                   " bytes long; a secured file holds at most 16,777,215 bytes.");
+                                   " bytes long; " + std::string(words::kSecuredFileLimit));
     }
     try {
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
