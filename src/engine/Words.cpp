@@ -7,7 +7,8 @@ namespace words {
 std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
                         std::string_view shownOut, const Style& style) {
     const std::string in(shownIn);
-    const std::string next = "." + std::string(style.sentenceBreak);
+    std::string next = ".";
+    next += style.sentenceBreak;
     switch (result.outcome) {
     case DeSecureOutcome::Done:
         break;
