@@ -147,7 +147,6 @@ private:
     PipeWait previous_;
 };
 
-
 // A Failure for the errno of a failed file operation on path.
 [[noreturn]] void ThrowFileError(int err, const std::filesystem::path& path, bool writing);
 

@@ -257,9 +257,10 @@ TEST_F(Cli, FullDiskAndGoneReader) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
     WriteFile("big", std::string(1 << 20, 'b'));
-    r = RunCli({"-c", "trap '' PIPE; '" + kCli +
-                          "' secure-file --password-file pw big /dev/stdout | head -c 1 >/dev/null"},
-               "", "/bin/sh");
+    r = RunCli(
+        {"-c", "trap '' PIPE; '" + kCli +
+                   "' secure-file --password-file pw big /dev/stdout | head -c 1 >/dev/null"},
+        "", "/bin/sh");
     EXPECT_NE(r.err.find("\"/dev/stdout\": the program that read it has gone away."), npos)
         << r.err;
 }

@@ -1,9 +1,9 @@
 // The guess that a de-secured message came from a wrong password, held
 // against real words, and the shape that tells secured text from a message.
-#include "engine/Plausibility.h"
-#include "engine/VBEncrypt.h"
 #include "common/codepage.h"
 #include "common/error.h"
+#include "engine/Plausibility.h"
+#include "engine/VBEncrypt.h"
 
 #include <gtest/gtest.h>
 

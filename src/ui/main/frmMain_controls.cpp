@@ -2,8 +2,8 @@
 
 #include "ui/main/MsgTextBox.h"
 #include "ui/main/StatusLine.h"
-#include "web/ReceiverPage.h"
 #include "ui/shared/Layout.h"
+#include "web/ReceiverPage.h"
 
 #include <QAction>
 #include <QLabel>
