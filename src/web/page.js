@@ -14,8 +14,9 @@
   const DESECURE_PIECE = 1 << 20;
   const encoder = new TextEncoder(), decoder = new TextDecoder();
   let engine = null;
-  let undoText = null;   // the secured text a De-Secure replaced
-  let securedShown = null; // what Secure put in the box: no undo goes past it
+  // What each De-Secure replaced, latest last: a wrong password and then the
+  // right one must still lead back to the secured text.
+  let undoTexts = [];
   let busy = false;
 
   // Runs fn on copies of inputs in the engine's memory, with an output area
@@ -54,8 +55,7 @@
     password.value = "";
     return bytes;
   }
-  function setBox(value, undo) {
-    undoText = undo;
+  function setBox(value) {
     undoButton.hidden = true;
     box.value = value;
     box.setSelectionRange(0, 0);
@@ -64,57 +64,58 @@
 
   function secure() {
     if (busy) return;
-    const message = encoder.encode(box.value);
-    if (message.length > 0 && password.value === "") {
-      say(O.PASSWORD_BLANK);
-      password.focus();
-      return;
-    }
+    const message = encoder.encode(box.value), pw = passwordBytes();
     say(O.SECURING_TEXT);
-    const result = call(engine._hn_secure_text, [message, passwordBytes()], 26676,
-      (fn, args, out, cap) => { const n = fn(...args, out, cap); return n < 0 ? n : text(out, n); });
-    message.fill(0);
+    let result;
+    try {
+      result = call(engine._hn_secure_text, [message, pw], 26676, (fn, args, out, cap) => {
+        const n = fn(...args, out, cap);
+        return n < 0 ? n : text(out, n);
+      });
+    } finally {
+      message.fill(0);
+      pw.fill(0);
+    }
     if (typeof result === "number") {
       say(-result);
       (-result === O.NO_MESSAGE ? box : password).focus();
       return;
     }
     status.textContent = "";
-    securedShown = result;
-    setBox(result, null);
+    undoTexts = [];
+    setBox(result);
     box.focus();
   }
 
   function deSecure() {
     if (busy) return;
-    const secured = box.value;
-    if (secured !== "" && password.value === "") {
-      say(O.PASSWORD_BLANK);
-      password.focus();
-      return;
-    }
+    const secured = box.value, input = encoder.encode(secured), pw = passwordBytes();
     say(O.DESECURING_TEXT);
-    const input = encoder.encode(secured);
-    const result = call(engine._hn_desecure_text, [input, passwordBytes()], 3 * input.length + 16,
-      (fn, args, out, cap) => {
-        const n = fn(...args, out, cap, out + cap);
-        return n < 0 ? n : { message: text(out, n), plausible: engine.HEAPU8[out + cap] === 1 };
-      });
+    let result;
+    try {
+      result = call(engine._hn_desecure_text, [input, pw], 3 * input.length + 16,
+        (fn, args, out, cap) => {
+          const n = fn(...args, out, cap, out + cap);
+          return n < 0 ? n : { message: text(out, n), plausible: engine.HEAPU8[out + cap] === 1 };
+        });
+    } finally {
+      pw.fill(0);
+    }
     if (typeof result === "number") {
       say(-result);
       (-result === O.PASSWORD_BLANK ? password : box).focus();
       return;
     }
-    securedShown = null;
-    setBox(result.message, secured);
+    undoTexts.push(secured);
+    setBox(result.message);
     status.textContent = result.plausible ? "" : words(O.WRONG_PASSWORD);
     undoButton.hidden = result.plausible;
     box.focus();
   }
 
   function undo() {
-    if (undoText === null) return false;
-    setBox(undoText, null);
+    if (undoTexts.length === 0) return false;
+    setBox(undoTexts.pop());
     status.textContent = "";
     box.focus();
     return true;
@@ -167,9 +168,9 @@
     const piece = securing ? SECURE_PIECE : DESECURE_PIECE;
     const outCap = securing ? (piece / 3 + 1) * 4 : piece + 4;
     const inPtr = engine._malloc(piece), outPtr = engine._malloc(outCap + 4);
-    const parts = [];
+    const parts = [], pw = passwordBytes();
     try {
-      let n = call(engine._hn_file_begin, [name, passwordBytes()], 8, (fn, args, out, cap) => {
+      let n = call(engine._hn_file_begin, [name, pw], 8, (fn, args, out, cap) => {
         const got = fn(securing ? 1 : 0, args[0], args[1], file.size, args[2], args[3], out, cap);
         if (got > 0) parts.push(read(out, got));
         return got;
@@ -200,7 +201,12 @@
         (fn, args, out, cap) => text(out, fn(securing ? 1 : 0, ...args, out, cap)));
       offer(parts, outName);
       say(outcome === O.DAMAGED ? O.DAMAGED : O.FILE_SAVED);
+    } catch (failure) {
+      // The file went or changed while it was read: the engine drops the key.
+      engine._hn_file_end(outPtr, outCap, outPtr + outCap);
+      status.textContent = unreadable(file);
     } finally {
+      pw.fill(0);
       engine.HEAPU8.fill(0, inPtr, inPtr + piece);
       engine.HEAPU8.fill(0, outPtr, outPtr + outCap + 4);
       engine._free(inPtr);
@@ -209,8 +215,18 @@
     }
   }
 
+  function unreadable(file) {
+    return `"${file.name}" could not be read. Nothing was written.`;
+  }
+
   async function dropped(file) {
-    const head = new Uint8Array(await file.slice(0, 8).arrayBuffer());
+    let head;
+    try {
+      head = new Uint8Array(await file.slice(0, 8).arrayBuffer());
+    } catch (failure) {
+      status.textContent = unreadable(file);
+      return;
+    }
     const name = encoder.encode(file.name);
     const secured = call(engine._hn_file_is_secured, [name, head], 0,
       (fn, args) => fn(...args)) === 1;
@@ -254,14 +270,10 @@
         e.preventDefault();
       }
     });
-    // After Secure nothing brings the message back.
-    box.addEventListener("beforeinput", (e) => {
-      if (e.inputType === "historyUndo" && securedShown !== null && box.value === securedShown) {
-        e.preventDefault();
-      }
-    });
+    // No guard keeps Ctrl+Z from bringing a secured message back: setting
+    // the box's value from script empties the browser's own undo history.
     box.addEventListener("input", () => {
-      undoText = null;
+      undoTexts = [];
       undoButton.hidden = true;
     });
     document.addEventListener("dragover", (e) => {
@@ -282,6 +294,7 @@
     const carried = $("carried").textContent.trim();
     const hint = $("hint-text").textContent;
     $("hint").hidden = hint === "";
+    if (hint === "") password.removeAttribute("aria-describedby");
     [box, password].forEach((c) => { c.disabled = false; });
     commands.forEach((id) => { $(id).disabled = false; });
     status.textContent = "";
