@@ -49,17 +49,23 @@ bool LooksLikeText(std::string_view codes) {
     return !TooManyHighCodes(high, codes.size());
 }
 
+bool IsSecuredHeader(std::string_view codes) {
+    std::string chars(codes.substr(0, VBEncrypt::kHeaderChars));
+    if (VBEncrypt::KeepSecuredChars(chars) || chars.size() < VBEncrypt::kHeaderChars) {
+        return false;
+    }
+    const std::string header = VBEncrypt::DecodePrintable(chars);
+    return VBEncrypt::DecodedHeaderLength(header) >= 1 && header.substr(3) == std::string(3, '\0');
+}
+
 bool IsSecuredText(std::string_view codes) {
     std::string joined(codes);
-    if (VBEncrypt::KeepSecuredChars(joined) || joined.size() <= VBEncrypt::kHeaderChars) {
+    if (VBEncrypt::KeepSecuredChars(joined) || joined.size() <= VBEncrypt::kHeaderChars ||
+        !IsSecuredHeader(joined)) {
         return false;
     }
-    const std::string header =
-        VBEncrypt::DecodePrintable(joined.substr(0, VBEncrypt::kHeaderChars));
-    const std::int64_t n = VBEncrypt::DecodedHeaderLength(header);
-    if (n < 1 || header.substr(3) != std::string(3, '\0')) {
-        return false;
-    }
+    const std::int64_t n = VBEncrypt::DecodedHeaderLength(
+        VBEncrypt::DecodePrintable(joined.substr(0, VBEncrypt::kHeaderChars)));
     const std::size_t body = joined.size() - VBEncrypt::kHeaderChars;
     return body == (static_cast<std::size_t>(n) + 2) / 3 * 4;
 }

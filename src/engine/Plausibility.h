@@ -23,4 +23,8 @@ bool LooksLikeText(std::string_view codes);
 // length needs.
 bool IsSecuredText(std::string_view codes);
 
+// True when the first 8 characters of codes can open secured text: "?" to "~"
+// or "0", decoding to a length of at least 1 whose codes 4 to 6 are zero.
+bool IsSecuredHeader(std::string_view codes);
+
 } // namespace hushnote::plausibility

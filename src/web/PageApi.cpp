@@ -71,13 +71,13 @@ std::size_t WindowLength(std::string_view utf8) {
 
 // The message box shows CR LF and a lone CR as the page's LF.
 std::string BoxText(std::string_view codes) {
-    std::string lf = linebreaks::ToLf(codes);
-    for (char& c : lf) {
+    Secret lf(linebreaks::ToLf(codes));
+    for (char& c : lf.value()) {
         if (c == '\r') {
             c = '\n';
         }
     }
-    return codepage::CodesToUtf8(lf);
+    return codepage::CodesToUtf8(lf.value());
 }
 
 template <class Command> int32_t Guarded(Command command) {
@@ -109,17 +109,17 @@ extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
     case HN_MESSAGE_LIMIT:
         return Put(words::kMessageLimit, out, out_cap);
     case HN_WRONG_PASSWORD:
-        return Put("Wrong password? Ctrl+Z undoes.", out, out_cap);
+        return Put(words::kWrongPassword, out, out_cap);
     case HN_COPIED:
-        return Put("Text copied to clipboard.", out, out_cap);
+        return Put(words::kTextCopied, out, out_cap);
     case HN_SECURING_TEXT:
-        return Put("Securing Text...", out, out_cap);
+        return Put(words::kSecuringText, out, out_cap);
     case HN_DESECURING_TEXT:
-        return Put("De-Securing Text...", out, out_cap);
+        return Put(words::kDeSecuringText, out, out_cap);
     case HN_SECURING_FILE:
-        return Put("Securing File...", out, out_cap);
+        return Put(words::kSecuringFile, out, out_cap);
     case HN_DESECURING_FILE:
-        return Put("De-Securing File...", out, out_cap);
+        return Put(words::kDeSecuringFile, out, out_cap);
     case HN_COPY_BY_HAND:
         return Put("The browser keeps the clipboard closed: the text is selected, press Ctrl+C.",
                    out, out_cap);
@@ -135,7 +135,8 @@ extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
 }
 
 extern "C" int32_t hn_progress_words(double remaining, char* out, int32_t out_cap) {
-    return Put("Bytes Left: " + Grouped(static_cast<long long>(remaining)), out, out_cap);
+    return Put(std::string(words::kBytesLeft) + Grouped(static_cast<long long>(remaining)), out,
+               out_cap);
 }
 
 extern "C" int32_t hn_secure_text(const char* message, int32_t message_len, const char* password,
@@ -151,8 +152,8 @@ extern "C" int32_t hn_secure_text(const char* message, int32_t message_len, cons
         return -HN_MESSAGE_LIMIT;
     }
     return Guarded([&] {
-        const Secret codes(
-            linebreaks::ToCrLf(codepage::Utf8ToCodes(text, codepage::Purpose::Securing)));
+        const Secret raw(codepage::Utf8ToCodes(text, codepage::Purpose::Securing));
+        const Secret codes(linebreaks::ToCrLf(raw.value()));
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
         const std::string secured = VBEncrypt::SecureMessage(codes.value(), key.value());
         return Put(secured, out, out_cap);
@@ -170,19 +171,9 @@ extern "C" int32_t hn_desecure_text(const char* text, int32_t text_len, const ch
         return -HN_PASSWORD_BLANK;
     }
     return Guarded([&] {
-        // Joins secured text that a mail program broke into lines, as the
-        // window joins it: every CR LF pair goes.
-        std::string codes = linebreaks::ToCrLf(
+        // Secured text that a mail program broke into lines is joined first.
+        const std::string joined = linebreaks::JoinLines(
             codepage::Utf8ToCodes(View(text, text_len), codepage::Purpose::DeSecuring));
-        std::string joined;
-        joined.reserve(codes.size());
-        for (std::size_t i = 0; i < codes.size(); ++i) {
-            if (codes[i] == '\r' && i + 1 < codes.size() && codes[i + 1] == '\n') {
-                ++i;
-                continue;
-            }
-            joined += codes[i];
-        }
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
         const Secret result(VBEncrypt::DeSecureMessage(joined, key.value()));
         *looks_like_text = plausibility::LooksLikeText(result.value()) ? 1 : 0;

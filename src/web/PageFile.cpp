@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/message.h"
 #include "common/secret.h"
+#include "engine/Plausibility.h"
 #include "engine/SecuredFile.h"
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
@@ -59,10 +60,12 @@ int32_t NotSecured() {
     return Fail(HN_NOT_SECURED, Outcome());
 }
 
-// Deciphers what the reader decoded, in place.
-std::string Plain(std::string ciphered) {
-    VBEncrypt::CipherNextBytes(ciphered.data(), ciphered.size());
-    return ciphered;
+// Deciphers in place: the clear bytes never sit in a block that is freed
+// unwiped.
+Secret Plain(std::string ciphered) {
+    Secret plain(std::move(ciphered));
+    VBEncrypt::CipherNextBytes(plain.value().data(), plain.value().size());
+    return plain;
 }
 
 int32_t DeSecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
@@ -86,7 +89,7 @@ int32_t DeSecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
     if (!ciphered) {
         return NotSecured();
     }
-    return Put(Plain(*ciphered), out, outCap);
+    return Put(Plain(*ciphered).value(), out, outCap);
 }
 
 } // namespace
@@ -106,19 +109,8 @@ extern "C" int32_t hn_file_is_secured(const char* name, int32_t name_len, const 
     if (n.size() > kSecuredSuffix.size() && n.ends_with(kSecuredSuffix)) {
         return 1;
     }
-    const std::string_view h = View(reinterpret_cast<const char*>(head), head_len);
-    if (h.size() < VBEncrypt::kHeaderChars) {
-        return 0;
-    }
-    // Codes 4 to 6 of every header are zero: its characters 5 to 8 are "?".
-    for (std::size_t i = 0; i < VBEncrypt::kHeaderChars; ++i) {
-        const char c = h[i];
-        const bool ok = i >= 4 ? c == '?' : (c == '0' || (c >= '?' && c <= '~'));
-        if (!ok) {
-            return 0;
-        }
-    }
-    return 1;
+    return plausibility::IsSecuredHeader(View(reinterpret_cast<const char*>(head), head_len)) ? 1
+                                                                                              : 0;
 }
 
 extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t name_len, double size,
@@ -168,7 +160,7 @@ extern "C" int32_t hn_file_piece(const uint8_t* in, int32_t in_len, uint8_t* out
 extern "C" int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome) {
     FileWork& w = Work();
     *outcome = HN_OK;
-    std::string plain;
+    Secret plain;
     if (!w.securing) {
         // A file shorter than a header is read as the program reads it: what
         // there is decodes as the header.
@@ -183,5 +175,5 @@ extern "C" int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome) 
     }
     w.key.reset();
     SavedWords() = "Saved as " + QuotedPath(w.output) + ".";
-    return Put(plain, out, out_cap);
+    return Put(plain.value(), out, out_cap);
 }

@@ -50,6 +50,10 @@ TEST(IsSecuredText, TheShapeOfSecuredText) {
     for (const auto& [codes, secured] : cases) {
         EXPECT_EQ(IsSecuredText(codes), secured) << codes;
     }
+    // A dropped file is judged by its header alone; "????????" holds a length of 0.
+    EXPECT_TRUE(IsSecuredHeader(s.substr(0, 8) + "\x01"));
+    EXPECT_FALSE(IsSecuredHeader("????????plain"));
+    EXPECT_FALSE(IsSecuredHeader(s.substr(0, 7)));
 }
 
 // No alarm on 1,000 messages of 1 to 12 random words of one language; an alarm
