@@ -33,6 +33,14 @@ inline constexpr std::string_view kBlankPassword = "Password is blank.";
 inline constexpr std::string_view kNoMessageToSecure = "No message to secure.";
 inline constexpr std::string_view kNoMessageToDeSecure = "No message to de-secure.";
 inline constexpr std::string_view kMessageLimit = "Message limit is 20,000 characters.";
+// What the status line says while a command runs, and after the copy.
+inline constexpr std::string_view kSecuringText = "Securing Text...";
+inline constexpr std::string_view kDeSecuringText = "De-Securing Text...";
+inline constexpr std::string_view kSecuringFile = "Securing File...";
+inline constexpr std::string_view kDeSecuringFile = "De-Securing File...";
+inline constexpr std::string_view kBytesLeft = "Bytes Left: "; // then the count
+inline constexpr std::string_view kWrongPassword = "Wrong password? Ctrl+Z undoes.";
+inline constexpr std::string_view kTextCopied = "Text copied to clipboard.";
 // Why a file too large to secure is refused, after "NAME is N bytes long; ".
 inline constexpr std::string_view kSecuredFileLimit =
     "a secured file holds at most 16,777,215 bytes.";

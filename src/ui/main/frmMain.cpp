@@ -93,11 +93,11 @@ QString frmMain::StatusText() const {
 }
 
 void frmMain::SetSecureMsg() {
-    SetMsg(QStringLiteral(" Securing Text..."));
+    SetMsg(QStringLiteral(" ") + Said(words::kSecuringText));
 }
 
 void frmMain::SetDeSecureMsg() {
-    SetMsg(QStringLiteral(" De-Securing Text..."));
+    SetMsg(QStringLiteral(" ") + Said(words::kDeSecuringText));
 }
 
 QString frmMain::BoxText() const {
@@ -238,7 +238,7 @@ void frmMain::cmdDeSecure_Click() {
     // guessed at; the markers ERR, ERR2 and VBError read as text.
     status_->Set(plausibility::LooksLikeText(result.value())
                      ? QString()
-                     : QStringLiteral(" Wrong password? Ctrl+Z undoes."));
+                     : QStringLiteral(" ") + Said(words::kWrongPassword));
     txtMsg->setFocus();
 }
 
@@ -256,7 +256,7 @@ void frmMain::Command1_Click() {
         data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     }
     QGuiApplication::clipboard()->setMimeData(data);
-    MessageBox::Show(this, QStringLiteral("Text copied to clipboard."));
+    MessageBox::Show(this, Said(words::kTextCopied));
 }
 
 void frmMain::mnuFileItem_Click(int index) {

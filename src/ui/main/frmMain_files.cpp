@@ -22,6 +22,10 @@ namespace {
 using qt_codes::PasswordCodes;
 using qt_codes::ToPath;
 
+QString Latin1(std::string_view words) {
+    return QString::fromLatin1(words.data(), static_cast<qsizetype>(words.size()));
+}
+
 QString FileFilter() {
     return QStringLiteral("All Files (*.*)") + QChar(0) + QStringLiteral("*.*") + QChar(0);
 }
@@ -77,8 +81,8 @@ void frmMain::RunFileCommand(bool securing) {
     }
     const QString& infile = names->in;
     const QString& outfile = names->out;
-    status_->Set(securing ? QStringLiteral(" Securing File...")
-                          : QStringLiteral(" De-Securing File..."));
+    status_->Set(QStringLiteral(" ") +
+                 Latin1(securing ? words::kSecuringFile : words::kDeSecuringFile));
 
     status_->ShowNextAtOnce();
     DeSecureResult problem;
@@ -143,7 +147,7 @@ void frmMain::ShowLibraryError(const ErrorValue& error) {
 }
 
 bool frmMain::ReportProgress(std::int64_t remaining, std::int64_t /*total*/) {
-    SetMsg(QStringLiteral("Bytes Left: ") + QLocale().toString(static_cast<qlonglong>(remaining)));
+    SetMsg(Latin1(words::kBytesLeft) + QLocale().toString(static_cast<qlonglong>(remaining)));
     return !closeRequested_;
 }
 
