@@ -13,6 +13,7 @@ namespace {
 // The page's two places, each empty and there exactly once.
 constexpr std::string_view kDataPlace =
     R"(<script type="application/octet-stream" id="carried"></script>)";
+constexpr std::string_view kScriptEnd = "</script>";
 constexpr std::string_view kHintPlace = R"(<span id="hint-text"></span>)";
 
 std::size_t PlaceOf(std::string_view page, std::string_view place) {
@@ -82,7 +83,8 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
     const std::size_t dataAt = PlaceOf(out, kDataPlace);
     const std::string filledHint = R"(<span id="hint-text">)" + Escaped(hint) + "</span>";
     const std::string filledData =
-        std::string(kDataPlace.substr(0, kDataPlace.size() - 9)) + text + "</script>";
+        std::string(kDataPlace.substr(0, kDataPlace.size() - kScriptEnd.size())) + text +
+        std::string(kScriptEnd);
     // The later place first, so the earlier one's offset still holds.
     if (dataAt > hintAt) {
         out.replace(dataAt, kDataPlace.size(), filledData);

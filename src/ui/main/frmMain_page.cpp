@@ -78,7 +78,7 @@ void frmMain::SaveReceiverPage() {
     if (outfile.isEmpty()) {
         return;
     }
-    web::SaveReceiverPage(*page, outfile.toStdString(),
+    web::SaveReceiverPage(*page, qt_codes::ToPath(outfile),
                           carry ? std::optional<std::string>(text) : std::nullopt,
                           hint.toStdString());
 }
