@@ -60,21 +60,35 @@ function timeCli(args) {
   execFileSync(cli, ["--mode", "builtin", "--password-file", path.join(dir, "pw"), ...args]);
   return Number(process.hrtime.bigint() - t0) / 1e6;
 }
-async function timePage(button, file) {
+// Times the page on file and checks its download against the program's output.
+async function timePage(button, file, expected) {
   await page.evaluate("document.getElementById('txtPassword').value = 'pw'");
-  const before = done.size;
+  const before = new Set(done);
   const t0 = process.hrtime.bigint();
+  const deadline = Date.now() + 300000;
+  const wait = async (until, what) => {
+    while (!until()) {
+      if (Date.now() > deadline) throw new Error(`no ${what} after 300 s on ${file}`);
+      await new Promise((r) => setTimeout(r, 2));
+    }
+  };
   await page.click(`#${button}`); // a real click: a file chooser needs one
-  while (chooser.length === 0) await new Promise((r) => setTimeout(r, 1));
+  await wait(() => chooser.length > 0, "file chooser");
   await page.send("DOM.setFileInputFiles", { files: [file], backendNodeId: chooser.shift() });
-  while (done.size === before) await new Promise((r) => setTimeout(r, 2));
-  return Number(process.hrtime.bigint() - t0) / 1e6;
+  await wait(() => done.size > before.size, "download");
+  const ms = Number(process.hrtime.bigint() - t0) / 1e6;
+  const guid = [...done].find((g) => !before.has(g));
+  if (!fs.readFileSync(path.join(downloads, guid)).equals(fs.readFileSync(expected))) {
+    throw new Error(`the page's output for ${file} differs from hushnote-cli's`);
+  }
+  return ms;
 }
 for (let round = 0; round < 3; round++) {
   const cliSecure = timeCli(["secure-file", plain, path.join(dir, "big.bin.hush")]);
   const cliDeSecure = timeCli(["desecure-file", path.join(dir, "big.bin.hush"), path.join(dir, "big.back")]);
-  const pageSecure = await timePage("cmdSecureFile", plain);
-  const pageDeSecure = await timePage("cmdDeSecureFile", path.join(dir, "big.bin.hush"));
+  const pageSecure = await timePage("cmdSecureFile", plain, path.join(dir, "big.bin.hush"));
+  const pageDeSecure = await timePage("cmdDeSecureFile", path.join(dir, "big.bin.hush"),
+    path.join(dir, "big.back"));
   console.log(`16,777,215 bytes, round ${round + 1}: secure page ${pageSecure.toFixed(0)} ms / cli ${cliSecure.toFixed(0)} ms = ${(pageSecure / cliSecure).toFixed(2)}x; ` +
     `de-secure page ${pageDeSecure.toFixed(0)} ms / cli ${cliDeSecure.toFixed(0)} ms = ${(pageDeSecure / cliDeSecure).toFixed(2)}x`);
 }
