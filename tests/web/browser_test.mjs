@@ -268,6 +268,7 @@ test("the page's own rules stop it reaching a network", async () => {
   const blocked = await page.evaluate(`new Promise((resolve) => {
     document.addEventListener("securitypolicyviolation", (e) => resolve(e.effectiveDirective));
     fetch("http://127.0.0.1:9/").catch(() => {});
+    setTimeout(() => resolve("nothing"), 5000);
   })`);
   assert.equal(blocked, "connect-src");
 });
