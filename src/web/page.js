@@ -1,7 +1,7 @@
 "use strict";
 // The page's glue: moves text and bytes between the controls and the engine
-// (hushnote_page.h). The engine does every check and speaks every word; no
-// cipher rule lives here.
+// (hushnote_page.h). The engine does every check and speaks every word but
+// one, that the browser could not read a file; no cipher rule lives here.
 (() => {
   const $ = (id) => document.getElementById(id);
   const box = $("txtMsg"), password = $("txtPassword"), status = $("lblStatus");
