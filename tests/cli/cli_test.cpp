@@ -250,14 +250,21 @@ TEST_F(Cli, EverySpellingOfStandardOutput) {
 
 // A failed write of standard output is reported, not taken for success, and
 // says what happened: a full disk, or a reader that went away while SIGPIPE
-// was ignored.
+// was ignored. A closed one holds /dev/null from the start, where a write
+// would succeed.
 TEST_F(Cli, FullDiskAndGoneReader) {
-    auto r =
-        RunCli({"-c", "'" + kCli + "' secure-text --password-file pw > /dev/full"}, "m", "/bin/sh");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
+    const std::pair<const char*, const char*> texts[] = {
+        {"> /dev/full", "Cannot write standard output"},
+        {">&-", "Standard output is closed: the text cannot be written."},
+    };
+    for (const auto& [redirect, says] : texts) {
+        const auto t = RunCli({"-c", "'" + kCli + "' secure-text --password-file pw " + redirect},
+                              "m", "/bin/sh");
+        EXPECT_EQ(t.status, 1) << redirect;
+        EXPECT_NE(t.err.find(says), npos) << t.err;
+    }
     WriteFile("big", std::string(1 << 20, 'b'));
-    r = RunCli(
+    const auto r = RunCli(
         {"-c", "trap '' PIPE; '" + kCli +
                    "' secure-file --password-file pw big /dev/stdout | head -c 1 >/dev/null"},
         "", "/bin/sh");
