@@ -257,6 +257,7 @@ ssize_t WriteWithoutSigpipe(int fd, std::string_view data) {
 
 void OutputFile::WritePending() {
     std::string_view left = pending_;
+    wroteInPlace_ = wroteInPlace_ || !left.empty();
     int err = 0;
     while (nonBlocking_ && !left.empty() && err == 0) {
         // A full pipe waits in the window's event loop, where Close still works.

@@ -102,6 +102,9 @@ public:
     void WriteWith(std::size_t most, const std::function<std::size_t(char*)>& fill);
     // Flushes everything and moves the result over the target's name.
     void Commit();
+    // Whether part of an output written in place has gone out already: it
+    // stays there whatever happens next.
+    bool WroteInPlace() const { return wroteInPlace_; }
 
     // Tests: the named temporary file, as on a file system without O_TMPFILE.
     static void UseNamedTemporaryForTests(bool on);
@@ -127,6 +130,7 @@ private:
     std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
     std::string pending_; // otherwise what waits to be written, in few large writes
     bool committed_ = false;
+    bool wroteInPlace_ = false;
 };
 
 // How an output that is a pipe waits for its reader. Without one (the

@@ -201,6 +201,10 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
     WriteFile(n + "cut", VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12));
     WriteFile("in", "data");
     WriteFile(n + "blank", "\n");
+    // A foreign byte after 256 KiB went out in place.
+    std::string foreign = VBEncrypt::SecureMessage(std::string(300000, 'f'), kPassword);
+    foreign.back() = '!';
+    WriteFile(n + "foreign", foreign);
     // clang-format off
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"desecure-file", pw, n + "plain", "o"}, shown + "plain\" is not a secured file: byte 6"},
@@ -208,6 +212,7 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
         // The input is opened before the password is read: a blank one is not looked at.
         {{"secure-file", "--password-file=" + n + "blank", n + "gone", "o"}, "File not found: " + shown + "gone\"."},
         {{"secure-file", pw, "in", n + "/o"}, "The folder for " + shown + "/o\" does not exist."},
+        {{"desecure-file", pw, n + "foreign", "/dev/stdout"}, shown + "foreign\" is not a secured file: byte 400,008 is 0x21, which secured text never holds. What was written to \"/dev/stdout\" before stays there."},
         {{"secure-text", pw, "-i", n + "gone"}, "Cannot read " + shown + "gone\": "},
         {{"secure-text", "--password-file", n + "gone"}, "Cannot read the password file " + shown + "gone\": "},
     };
