@@ -78,9 +78,12 @@ void frmMain::SaveReceiverPage() {
     if (outfile.isEmpty()) {
         return;
     }
-    web::SaveReceiverPage(*page, outfile.toStdString(),
-                          carry ? std::optional<std::string>(text) : std::nullopt,
-                          hint.toStdString());
+    // A pipe no program reads must not freeze the window.
+    RunOnFile([&] {
+        web::SaveReceiverPage(*page, outfile.toStdString(),
+                              carry ? std::optional<std::string>(text) : std::nullopt,
+                              hint.toStdString());
+    });
 }
 
 } // namespace hushnote
