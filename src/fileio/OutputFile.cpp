@@ -29,6 +29,23 @@ std::string TemporaryName(std::mt19937_64& rng) {
     return name;
 }
 
+// Gives the temporary file fd the old file's owner and group where they
+// differ from what it was created with (a set-group-ID folder gives its own
+// group), before anything is written: the replacement would change hands.
+void KeepOwner(int fd, const struct stat& old, const std::filesystem::path& path) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) {
+        ThrowFileError(errno, path, true);
+    }
+    const bool ours = old.st_uid == now.st_uid;
+    if ((!ours || old.st_gid != now.st_gid) &&
+        ::fchown(fd, ours ? uid_t(-1) : old.st_uid, old.st_gid) != 0) {
+        throw Failure(kErrPathAccess,
+                      QuotedPath(path) + (ours ? " belongs to a group you are not in."
+                                               : " belongs to another user."));
+    }
+}
+
 } // namespace
 
 void OutputFile::UseNamedTemporaryForTests(bool on) {
@@ -138,10 +155,8 @@ void OutputFile::OpenReplacement(const struct stat* old) {
     // user's may carry.
     finalMode_ = old != nullptr ? (old->st_mode & 0777) : detail::NewFileMode();
     CreateTemporary();
-    if (old != nullptr && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()) &&
-        ::fchown(fd_, old->st_uid, old->st_gid) != 0) {
-        // Before anything is written: the replacement would change hands.
-        throw Failure(kErrPathAccess, QuotedPath(path_) + " belongs to another user.");
+    if (old != nullptr) {
+        KeepOwner(fd_, *old, path_);
     }
     writeBehind_ = std::make_unique<WriteBehind>(fd_);
 }
