@@ -163,8 +163,8 @@ void OutputFile::OpenReplacement(const struct stat* old) {
 
 void OutputFile::CreateTemporary() {
     // Only the user can read it while it fills; it widens to its final
-    // permissions once everything is written. Without a name, nothing is left
-    // behind however the program ends.
+    // permissions once it holds the target's name. Without a name, nothing is
+    // left behind however the program ends.
     if (!gNamedTemporary && ::access("/proc/self/fd", X_OK) == 0) {
         fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         unnamed_ = fd_ >= 0;
@@ -192,8 +192,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::Abandon() {
-    writeBehind_.reset(); // stops its thread before the descriptor goes // stops its thread before
-                          // the descriptor goes
+    writeBehind_.reset(); // stops its thread before the descriptor goes
     if (fd_ >= 0) {
         ::close(std::exchange(fd_, -1));
     }
@@ -320,8 +319,6 @@ void OutputFile::Commit() {
         if (!writeBehind_->Finish()) {
             ThrowWriteError(writeBehind_->failure());
         }
-        // Failing to widen leaves the file private, which loses nothing.
-        (void)::fchmod(fd_, finalMode_);
         if (::fdatasync(fd_) != 0) {
             ThrowWriteError(errno);
         }
@@ -330,13 +327,18 @@ void OutputFile::Commit() {
             // cannot put a file without a name over another.
             GiveName();
         }
+        if (::renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) != 0) {
+            ThrowWriteError(errno);
+        }
+        committed_ = true;
+        // Only under its final name: a kill before would leave a copy others
+        // may read under the temporary one. Failing to widen leaves the file
+        // private, which loses nothing.
+        (void)::fchmod(fd_, finalMode_);
     }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && errno != EINTR) {
-        ThrowWriteError(errno);
-    }
-    if (!tempName_.empty() && ::renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) != 0) {
         ThrowWriteError(errno);
     }
     committed_ = true;
