@@ -22,11 +22,23 @@ constexpr std::size_t kInPlaceBuffer = std::size_t{1} << 18;
 
 bool gNamedTemporary = false;
 
-// A fresh name for a temporary file: short whatever the target's name.
-std::string TemporaryName(std::mt19937_64& rng) {
-    char name[32];
-    std::snprintf(name, sizeof name, ".hushnote-%016llx", static_cast<unsigned long long>(rng()));
-    return name;
+// A fresh name for a temporary file, short whatever the target's name:
+// make(name) creates it, or fails with EEXIST when the name is taken.
+std::string UnusedName(const std::function<bool(const char*)>& make,
+                       const std::filesystem::path& path) {
+    std::mt19937_64 rng(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".hushnote-%016llx",
+                      static_cast<unsigned long long>(rng()));
+        if (make(name)) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            ThrowFileError(errno, path, true);
+        }
+    }
+    ThrowFileError(EEXIST, path, true);
 }
 
 // Gives the temporary file fd the old file's owner and group where they
@@ -172,18 +184,13 @@ void OutputFile::CreateTemporary() {
             ThrowFileError(errno, path_, true);
         }
     }
-    std::mt19937_64 rng(std::random_device{}());
-    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
-        const std::string name = TemporaryName(rng);
-        fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd_ >= 0) {
-            tempName_ = name;
-        } else if (errno != EEXIST) {
-            ThrowFileError(errno, path_, true);
-        }
-    }
     if (fd_ < 0) {
-        ThrowFileError(EEXIST, path_, true);
+        tempName_ = UnusedName(
+            [this](const char* name) {
+                fd_ = ::openat(dirFd_, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                return fd_ >= 0;
+            },
+            path_);
     }
 }
 
@@ -298,18 +305,11 @@ void OutputFile::WritePending() {
 
 void OutputFile::GiveName() {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    std::mt19937_64 rng(std::random_device{}());
-    for (int attempt = 0; tempName_.empty() && attempt < 100; ++attempt) {
-        const std::string name = TemporaryName(rng);
-        if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            tempName_ = name;
-        } else if (errno != EEXIST) {
-            ThrowWriteError(errno);
-        }
-    }
-    if (tempName_.empty()) {
-        ThrowWriteError(EEXIST);
-    }
+    tempName_ = UnusedName(
+        [&](const char* name) {
+            return ::linkat(AT_FDCWD, self.c_str(), dirFd_, name, AT_SYMLINK_FOLLOW) == 0;
+        },
+        path_);
 }
 
 void OutputFile::Commit() {
