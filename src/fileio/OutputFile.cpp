@@ -125,13 +125,15 @@ void OutputFile::OpenInPlace() {
     const PipeWait& wait = detail::CurrentPipeWait();
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | (wait ? O_NONBLOCK : 0);
     fd_ = ::open(path_.c_str(), flags, 0666);
-    if (fd_ < 0 && errno == ENXIO && wait) {
-        throw Failure(kErrPathAccess, QuotedPath(path_) + " is a pipe that no program reads.");
-    }
-    if (fd_ < 0) {
-        ThrowFileError(errno, path_, true);
-    }
     struct stat st {};
+    if (fd_ < 0) {
+        const int err = errno;
+        // A socket or a device without its hardware says ENXIO too.
+        if (err == ENXIO && wait && ::stat(path_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+            throw Failure(kErrPathAccess, QuotedPath(path_) + " is a pipe that no program reads.");
+        }
+        ThrowFileError(err, path_, true);
+    }
     nonBlocking_ = wait && ::fstat(fd_, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
     if (wait && !nonBlocking_) {
         // Only a pipe has a reader to wait for; a device is written as usual.
