@@ -50,6 +50,9 @@ TEST(ParseArguments, UsageErrors) {
           "enc"},
          "unknown command \"\\x1b[2J\\u202eenc\"\n"},
         {{"--\xe2\x81\xa6x\xff", "secure-text"}, "unknown option --\\u2066x\\xff\n"},
+        // Line and paragraph separators break a line in the window's boxes.
+        {{"--\xe2\x80\xa8x\xe2\x80\xa9\xd8\x9c", "secure-text"},
+         "unknown option --\\u2028x\\u2029\\u061c\n"},
         {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
          "unknown mode \"\\u200f\\u009b\" (auto"},
     };
