@@ -26,10 +26,6 @@ QString FileFilter() {
     return QStringLiteral("All Files (*.*)") + QChar(0) + QStringLiteral("*.*") + QChar(0);
 }
 
-QString Quoted(const QString& path) {
-    return QLatin1Char('"') + MessageBox::ShownPath(path) + QLatin1Char('"');
-}
-
 } // namespace
 
 void frmMain::DoSecureFile() {
@@ -128,11 +124,10 @@ void frmMain::ShowFileProblem(const DeSecureResult& problem, const QString& infi
     const words::Style box{.sentenceBreak = "\r\n\r\n", .count = [](long long n) {
                                return QLocale().toString(static_cast<qlonglong>(n)).toStdString();
                            }};
-    MessageBox::Show(
-        this,
-        QString::fromStdString(words::FileOutcome(problem, Quoted(infile).toStdString(),
-                                                  Quoted(outfile).toStdString(), box)),
-        MessageBox::Icon::Warning);
+    MessageBox::Show(this,
+                     QString::fromStdString(words::FileOutcome(problem, QuotedPath(ToPath(infile)),
+                                                               QuotedPath(ToPath(outfile)), box)),
+                     MessageBox::Icon::Warning);
 }
 
 void frmMain::SetCipherCommandsEnabled(bool enabled) {
