@@ -43,6 +43,8 @@ TEST(ParseArguments, UsageErrors) {
         {{"--mode", "fast", "secure-text"}, "unknown mode \"fast\" (auto, libr"},
         {{"secure-text", "--password-file"}, "--password-file needs a value"},
         {{"--password=x", "secure-text"}, "the password is never taken from"},
+        {{"secure-text", "--hint", "h"}, "--hint is for receiver-page; secure-text writes no page"},
+        {{"--hint=h", "desecure-file", "a", "b"}, "--hint is for receiver-page; desecure-file"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
         // What a terminal would obey or reorder is shown escaped.
