@@ -11,7 +11,9 @@
 // Reading the input and writing the output of a file operation so that a
 // failure loses nothing and nothing blocks: the input is opened once and only
 // that handle is read; the output goes to a private temporary file beside its
-// target and replaces the target only when everything was written.
+// target, without a name where the file system allows, and takes the target's
+// name only when everything was written. An output that cannot be replaced (a
+// pipe, a device, standard output) is written in place instead.
 namespace hushnote::fileio {
 
 class ReadAhead;

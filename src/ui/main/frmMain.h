@@ -85,8 +85,9 @@ private:
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);
-    // Files dropped on the message box: each one that is not a folder is read
-    // as single-byte text and its lines appended to the box.
+    // Files dropped on the message box: each one is read as single-byte text
+    // and its lines appended to the box; a folder is skipped, and the status
+    // line names it.
     void txtMsg_OLEDragDrop(const QByteArrayList& paths);
 
     // Runs a command; a failure reaching it is shown, never ends the program.
