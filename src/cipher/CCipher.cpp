@@ -338,7 +338,9 @@ DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesyste
         return !foreign;
     });
     if (foreign) {
-        return reader.Result();
+        DeSecureResult result = reader.Result();
+        result.wroteInPlace = out.WroteInPlace();
+        return result;
     }
     in.CheckUnchanged();
     write(reader.Finish());

@@ -97,15 +97,18 @@ public:
     // Secures infile into outfile. Returns 0 when it completes; throws Failure
     // otherwise (75 file access or an input that changed while it was read,
     // 61 disk full, 5 input too large, 18 stopped), and then no partial file
-    // is left and an existing outfile is unchanged. A missing infile is
+    // is left and an existing outfile is unchanged; only an output written
+    // in place (a pipe, a device, standard output) keeps what went out
+    // before, and the failure says so. A missing infile is
     // created empty and secured to an 8-character header: the window's open
     // dialog asked the user before it offered such a name.
     std::int16_t SecureFile(const std::filesystem::path& infile,
                             const std::filesystem::path& outfile, std::string_view password);
     // De-secures infile into outfile; line breaks in it are skipped, as a
     // mail program may have added them. The outcome says whether it was a
-    // secured file and whether it was whole. Throws Failure otherwise, with
-    // the same guarantees as SecureFile.
+    // secured file, whether it was whole, and whether part of an output
+    // written in place went out before a foreign byte. Throws Failure
+    // otherwise, with the same guarantees as SecureFile.
     DeSecureResult DeSecureFile(const std::filesystem::path& infile,
                                 const std::filesystem::path& outfile, std::string_view password);
 

@@ -96,6 +96,9 @@ void CheckOperands(const Options& o, const std::string& command) {
         }
         return;
     }
+    if (o.hint) {
+        throw CliError::Usage("--hint is for receiver-page; " + command + " writes no page");
+    }
     if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
         if (o.operands.size() != 2) {
             throw CliError::Usage(command + " needs an input file and an output file");
@@ -115,10 +118,6 @@ void CheckOperands(const Options& o, const std::string& command) {
         }
     }
 }
-
-} // namespace
-
-namespace {
 
 Command FindCommand(const std::string& name) {
     const auto* known = std::find_if(kCommands.begin(), kCommands.end(),

@@ -28,6 +28,10 @@ void PrintError(const std::string& text) {
 }
 
 void WriteOut(std::string_view data) {
+    // It holds /dev/null then: the write would succeed and the text be lost.
+    if (WasClosedAtStart(STDOUT_FILENO)) {
+        throw Failure(kErrPathAccess, "Standard output is closed: the text cannot be written.");
+    }
     if (std::fwrite(data.data(), 1, data.size(), stdout) != data.size() ||
         std::fflush(stdout) != 0) {
         throw Failure(kErrPathAccess,

@@ -33,11 +33,14 @@ std::size_t Utf8Sequence(std::string_view s, char32_t& cp) {
     return n;
 }
 
-// C1 controls, which some terminals obey, and the controls that reorder
-// text on screen, which can make "invoice\u202etxt.exe" read as a text file.
+// C1 controls, which some terminals obey; the controls that reorder text on
+// screen, which can make "invoice\u202etxt.exe" read as a text file; and the
+// line and paragraph separators, at which the window's boxes break a line, so
+// that a name could fake one.
 bool ActsOnDisplay(char32_t cp) {
-    return (cp >= 0x80 && cp <= 0x9F) || cp == 0x200E || cp == 0x200F ||
-           (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
+    return (cp >= 0x80 && cp <= 0x9F) || cp == 0x061C || cp == 0x200E || cp == 0x200F ||
+           cp == 0x2028 || cp == 0x2029 || (cp >= 0x202A && cp <= 0x202E) ||
+           (cp >= 0x2066 && cp <= 0x2069);
 }
 
 void AppendHex(std::string& out, unsigned value, int digits) {

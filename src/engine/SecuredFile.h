@@ -15,7 +15,7 @@ namespace hushnote {
 // had.
 enum class DeSecureOutcome : std::int16_t {
     Done = 0,
-    NotSecured = 1, // nothing was written
+    NotSecured = 1, // nothing was written, unless wroteInPlace
     Damaged = 2,    // the body holds less than its header says; what it holds was written
 };
 
@@ -26,6 +26,9 @@ struct DeSecureResult {
     std::string reason;
     std::int64_t expected = 0;  // Damaged: the length the header gives
     std::int64_t recovered = 0; // Damaged: the bytes written
+    // NotSecured: a foreign byte came after part of the output went to a pipe,
+    // a device or standard output, where it stays.
+    bool wroteInPlace = false;
 };
 
 // Reads a secured file fed in runs: first the header, up to HeaderWanted()

@@ -14,7 +14,10 @@ std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
         break;
     case DeSecureOutcome::NotSecured:
         return in + " is not a secured file" + (result.reason.empty() ? "" : ": " + result.reason) +
-               next + "Nothing was written.";
+               next +
+               (result.wroteInPlace
+                    ? "What was written to " + std::string(shownOut) + " before stays there."
+                    : std::string("Nothing was written."));
     case DeSecureOutcome::Damaged:
         return in + " is damaged: it holds " + style.count(result.recovered) + " of the " +
                style.count(result.expected) + " bytes its header gives" + next +

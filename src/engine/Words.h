@@ -13,9 +13,6 @@ namespace hushnote {
 
 namespace words {
 
-// A failure as the program words it (see FormatErrorMessage).
-using hushnote::FormatErrorMessage;
-
 // How a program sets out a message of several sentences: what parts them
 // (" " on a terminal line, a blank line in a box) and how it writes a count.
 struct Style {

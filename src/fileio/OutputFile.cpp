@@ -22,11 +22,40 @@ constexpr std::size_t kInPlaceBuffer = std::size_t{1} << 18;
 
 bool gNamedTemporary = false;
 
-// A fresh name for a temporary file: short whatever the target's name.
-std::string TemporaryName(std::mt19937_64& rng) {
-    char name[32];
-    std::snprintf(name, sizeof name, ".hushnote-%016llx", static_cast<unsigned long long>(rng()));
-    return name;
+// A fresh name for a temporary file, short whatever the target's name:
+// make(name) creates it, or fails with EEXIST when the name is taken.
+std::string UnusedName(const std::function<bool(const char*)>& make,
+                       const std::filesystem::path& path) {
+    std::mt19937_64 rng(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, ".hushnote-%016llx",
+                      static_cast<unsigned long long>(rng()));
+        if (make(name)) {
+            return name;
+        }
+        if (errno != EEXIST) {
+            ThrowFileError(errno, path, true);
+        }
+    }
+    ThrowFileError(EEXIST, path, true);
+}
+
+// Gives the temporary file fd the old file's owner and group where they
+// differ from what it was created with (a set-group-ID folder gives its own
+// group), before anything is written: the replacement would change hands.
+void KeepOwner(int fd, const struct stat& old, const std::filesystem::path& path) {
+    struct stat now {};
+    if (::fstat(fd, &now) != 0) {
+        ThrowFileError(errno, path, true);
+    }
+    const bool ours = old.st_uid == now.st_uid;
+    if ((!ours || old.st_gid != now.st_gid) &&
+        ::fchown(fd, ours ? uid_t(-1) : old.st_uid, old.st_gid) != 0) {
+        throw Failure(kErrPathAccess,
+                      QuotedPath(path) + (ours ? " belongs to a group you are not in."
+                                               : " belongs to another user."));
+    }
 }
 
 } // namespace
@@ -96,13 +125,15 @@ void OutputFile::OpenInPlace() {
     const PipeWait& wait = detail::CurrentPipeWait();
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | (wait ? O_NONBLOCK : 0);
     fd_ = ::open(path_.c_str(), flags, 0666);
-    if (fd_ < 0 && errno == ENXIO && wait) {
-        throw Failure(kErrPathAccess, QuotedPath(path_) + " is a pipe that no program reads.");
-    }
-    if (fd_ < 0) {
-        ThrowFileError(errno, path_, true);
-    }
     struct stat st {};
+    if (fd_ < 0) {
+        const int err = errno;
+        // A socket or a device without its hardware says ENXIO too.
+        if (err == ENXIO && wait && ::stat(path_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+            throw Failure(kErrPathAccess, QuotedPath(path_) + " is a pipe that no program reads.");
+        }
+        ThrowFileError(err, path_, true);
+    }
     nonBlocking_ = wait && ::fstat(fd_, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
     if (wait && !nonBlocking_) {
         // Only a pipe has a reader to wait for; a device is written as usual.
@@ -138,18 +169,16 @@ void OutputFile::OpenReplacement(const struct stat* old) {
     // user's may carry.
     finalMode_ = old != nullptr ? (old->st_mode & 0777) : detail::NewFileMode();
     CreateTemporary();
-    if (old != nullptr && (old->st_uid != ::geteuid() || old->st_gid != ::getegid()) &&
-        ::fchown(fd_, old->st_uid, old->st_gid) != 0) {
-        // Before anything is written: the replacement would change hands.
-        throw Failure(kErrPathAccess, QuotedPath(path_) + " belongs to another user.");
+    if (old != nullptr) {
+        KeepOwner(fd_, *old, path_);
     }
     writeBehind_ = std::make_unique<WriteBehind>(fd_);
 }
 
 void OutputFile::CreateTemporary() {
     // Only the user can read it while it fills; it widens to its final
-    // permissions once everything is written. Without a name, nothing is left
-    // behind however the program ends.
+    // permissions once it holds the target's name. Without a name, nothing is
+    // left behind however the program ends.
     if (!gNamedTemporary && ::access("/proc/self/fd", X_OK) == 0) {
         fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         unnamed_ = fd_ >= 0;
@@ -157,18 +186,13 @@ void OutputFile::CreateTemporary() {
             ThrowFileError(errno, path_, true);
         }
     }
-    std::mt19937_64 rng(std::random_device{}());
-    for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
-        const std::string name = TemporaryName(rng);
-        fd_ = ::openat(dirFd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd_ >= 0) {
-            tempName_ = name;
-        } else if (errno != EEXIST) {
-            ThrowFileError(errno, path_, true);
-        }
-    }
     if (fd_ < 0) {
-        ThrowFileError(EEXIST, path_, true);
+        tempName_ = UnusedName(
+            [this](const char* name) {
+                fd_ = ::openat(dirFd_, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                return fd_ >= 0;
+            },
+            path_);
     }
 }
 
@@ -177,8 +201,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::Abandon() {
-    writeBehind_.reset(); // stops its thread before the descriptor goes // stops its thread before
-                          // the descriptor goes
+    writeBehind_.reset(); // stops its thread before the descriptor goes
     if (fd_ >= 0) {
         ::close(std::exchange(fd_, -1));
     }
@@ -257,6 +280,7 @@ ssize_t WriteWithoutSigpipe(int fd, std::string_view data) {
 
 void OutputFile::WritePending() {
     std::string_view left = pending_;
+    wroteInPlace_ = wroteInPlace_ || !left.empty();
     int err = 0;
     while (nonBlocking_ && !left.empty() && err == 0) {
         // A full pipe waits in the window's event loop, where Close still works.
@@ -283,18 +307,11 @@ void OutputFile::WritePending() {
 
 void OutputFile::GiveName() {
     const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    std::mt19937_64 rng(std::random_device{}());
-    for (int attempt = 0; tempName_.empty() && attempt < 100; ++attempt) {
-        const std::string name = TemporaryName(rng);
-        if (::linkat(AT_FDCWD, self.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            tempName_ = name;
-        } else if (errno != EEXIST) {
-            ThrowWriteError(errno);
-        }
-    }
-    if (tempName_.empty()) {
-        ThrowWriteError(EEXIST);
-    }
+    tempName_ = UnusedName(
+        [&](const char* name) {
+            return ::linkat(AT_FDCWD, self.c_str(), dirFd_, name, AT_SYMLINK_FOLLOW) == 0;
+        },
+        path_);
 }
 
 void OutputFile::Commit() {
@@ -304,8 +321,6 @@ void OutputFile::Commit() {
         if (!writeBehind_->Finish()) {
             ThrowWriteError(writeBehind_->failure());
         }
-        // Failing to widen leaves the file private, which loses nothing.
-        (void)::fchmod(fd_, finalMode_);
         if (::fdatasync(fd_) != 0) {
             ThrowWriteError(errno);
         }
@@ -314,13 +329,18 @@ void OutputFile::Commit() {
             // cannot put a file without a name over another.
             GiveName();
         }
+        if (::renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) != 0) {
+            ThrowWriteError(errno);
+        }
+        committed_ = true;
+        // Only under its final name: a kill before would leave a copy others
+        // may read under the temporary one. Failing to widen leaves the file
+        // private, which loses nothing.
+        (void)::fchmod(fd_, finalMode_);
     }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && errno != EINTR) {
-        ThrowWriteError(errno);
-    }
-    if (!tempName_.empty() && ::renameat(dirFd_, tempName_.c_str(), dirFd_, name_.c_str()) != 0) {
         ThrowWriteError(errno);
     }
     committed_ = true;

@@ -11,7 +11,9 @@
 // Reading the input and writing the output of a file operation so that a
 // failure loses nothing and nothing blocks: the input is opened once and only
 // that handle is read; the output goes to a private temporary file beside its
-// target and replaces the target only when everything was written.
+// target, without a name where the file system allows, and takes the target's
+// name only when everything was written. An output that cannot be replaced (a
+// pipe, a device, standard output) is written in place instead.
 namespace hushnote::fileio {
 
 class ReadAhead;
@@ -102,6 +104,9 @@ public:
     void WriteWith(std::size_t most, const std::function<std::size_t(char*)>& fill);
     // Flushes everything and moves the result over the target's name.
     void Commit();
+    // Whether part of an output written in place has gone out already: it
+    // stays there whatever happens next.
+    bool WroteInPlace() const { return wroteInPlace_; }
 
     // Tests: the named temporary file, as on a file system without O_TMPFILE.
     static void UseNamedTemporaryForTests(bool on);
@@ -127,6 +132,7 @@ private:
     std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
     std::string pending_; // otherwise what waits to be written, in few large writes
     bool committed_ = false;
+    bool wroteInPlace_ = false;
 };
 
 // How an output that is a pipe waits for its reader. Without one (the

@@ -310,8 +310,9 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
 
 // An existing output is replaced only where the shell's ">" or cp would
 // write it, and keeps its owner, group and mode; a link to a missing file is
-// refused. Cases as another user run with nobody's rights, and any path the
-// kernel takes is taken, however little room it leaves beside the name.
+// refused. Cases as another user run with nobody's rights (a group of the
+// owner's own when none is named), and any path the kernel takes is taken,
+// however little room it leaves beside the name.
 TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
     TempDir dir;
     fs::permissions(dir.path(), fs::perms::all);
@@ -323,14 +324,20 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
     fs::create_directories(deep);
     const std::string longest = (deep / std::string(4095 - deep.native().size() - 1, 'n')).native();
     constexpr uid_t kRoot = 0, kNobody = 65534;
+    constexpr gid_t kOwners = gid_t(-1);
+    // A set-group-ID folder gives a new file its group, which nobody is not in.
+    fs::create_directory(dir / "shared");
+    fs::permissions(dir / "shared", static_cast<fs::perms>(02777));
     // clang-format off
-    struct Case { const char* name; fs::path out; uid_t owner = kRoot; unsigned mode = 0644; uid_t as = kRoot; const char* says = ""; };
+    struct Case { const char* name; fs::path out; uid_t owner = kRoot; gid_t group = kOwners; unsigned mode = 0644; uid_t as = kRoot; const char* says = ""; };
     const Case cases[] = {
         {.name = "root keeps another's owner", .out = dir / "theirs", .owner = kNobody},
         {.name = "root writes a protected file", .out = dir / "ro", .mode = 0444},
         {.name = "a user's own file", .out = dir / "mine", .owner = kNobody, .mode = 0600, .as = kNobody},
         {.name = "write-protected", .out = dir / "ro", .mode = 0444, .as = kNobody, .says = "ro\" is write-protected."},
         {.name = "another user's", .out = dir / "open", .mode = 0666, .as = kNobody, .says = "open\" belongs to another user."},
+        {.name = "a user's own file of another group", .out = dir / "group", .owner = kNobody, .group = kRoot, .as = kNobody, .says = "group\" belongs to a group you are not in."},
+        {.name = "a user's own file of the folder's group", .out = dir / "shared/mine", .owner = kNobody, .group = kRoot, .as = kNobody},
         {.name = "link to a missing file", .out = dir / "dangling", .says = "dangling\" is a link to a missing file."},
         {.name = "4,095 characters", .out = longest},
     };
@@ -338,9 +345,10 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
     fs::create_symlink("missing", dir / "dangling");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const gid_t group = c.group == kOwners ? c.owner : c.group;
         if (c.out != dir / "dangling") {
             WriteFile(c.out, "old");
-            ASSERT_EQ(::chown(c.out.c_str(), c.owner, c.owner), 0);
+            ASSERT_EQ(::chown(c.out.c_str(), c.owner, group), 0);
             fs::permissions(c.out, static_cast<fs::perms>(c.mode));
         }
         ASSERT_TRUE(::setegid(c.as) == 0 && ::seteuid(c.as) == 0);
@@ -352,8 +360,7 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
                                            : VBEncrypt::SecureMessage("data", "pw"));
         struct stat st {};
         EXPECT_TRUE(::lstat(c.out.c_str(), &st) == 0 && st.st_uid == c.owner &&
-                    st.st_gid == c.owner &&
-                    (S_ISLNK(st.st_mode) || (st.st_mode & 07777) == c.mode));
+                    st.st_gid == group && (S_ISLNK(st.st_mode) || (st.st_mode & 07777) == c.mode));
         EXPECT_FALSE(fs::exists(dir / "missing"));
         EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
     }

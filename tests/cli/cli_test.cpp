@@ -43,6 +43,8 @@ TEST(ParseArguments, UsageErrors) {
         {{"--mode", "fast", "secure-text"}, "unknown mode \"fast\" (auto, libr"},
         {{"secure-text", "--password-file"}, "--password-file needs a value"},
         {{"--password=x", "secure-text"}, "the password is never taken from"},
+        {{"secure-text", "--hint", "h"}, "--hint is for receiver-page; secure-text writes no page"},
+        {{"--hint=h", "desecure-file", "a", "b"}, "--hint is for receiver-page; desecure-file"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
         // What a terminal would obey or reorder is shown escaped.
@@ -50,6 +52,9 @@ TEST(ParseArguments, UsageErrors) {
           "enc"},
          "unknown command \"\\x1b[2J\\u202eenc\"\n"},
         {{"--\xe2\x81\xa6x\xff", "secure-text"}, "unknown option --\\u2066x\\xff\n"},
+        // Line and paragraph separators break a line in the window's boxes.
+        {{"--\xe2\x80\xa8x\xe2\x80\xa9\xd8\x9c", "secure-text"},
+         "unknown option --\\u2028x\\u2029\\u061c\n"},
         {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
          "unknown mode \"\\u200f\\u009b\" (auto"},
     };
@@ -201,6 +206,10 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
     WriteFile(n + "cut", VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12));
     WriteFile("in", "data");
     WriteFile(n + "blank", "\n");
+    // A foreign byte after 256 KiB went out in place.
+    std::string foreign = VBEncrypt::SecureMessage(std::string(300000, 'f'), kPassword);
+    foreign.back() = '!';
+    WriteFile(n + "foreign", foreign);
     // clang-format off
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"desecure-file", pw, n + "plain", "o"}, shown + "plain\" is not a secured file: byte 6"},
@@ -208,6 +217,7 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
         // The input is opened before the password is read: a blank one is not looked at.
         {{"secure-file", "--password-file=" + n + "blank", n + "gone", "o"}, "File not found: " + shown + "gone\"."},
         {{"secure-file", pw, "in", n + "/o"}, "The folder for " + shown + "/o\" does not exist."},
+        {{"desecure-file", pw, n + "foreign", "/dev/stdout"}, shown + "foreign\" is not a secured file: byte 400,008 is 0x21, which secured text never holds. What was written to \"/dev/stdout\" before stays there."},
         {{"secure-text", pw, "-i", n + "gone"}, "Cannot read " + shown + "gone\": "},
         {{"secure-text", "--password-file", n + "gone"}, "Cannot read the password file " + shown + "gone\": "},
     };
@@ -250,14 +260,21 @@ TEST_F(Cli, EverySpellingOfStandardOutput) {
 
 // A failed write of standard output is reported, not taken for success, and
 // says what happened: a full disk, or a reader that went away while SIGPIPE
-// was ignored.
+// was ignored. A closed one holds /dev/null from the start, where a write
+// would succeed.
 TEST_F(Cli, FullDiskAndGoneReader) {
-    auto r =
-        RunCli({"-c", "'" + kCli + "' secure-text --password-file pw > /dev/full"}, "m", "/bin/sh");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Cannot write standard output"), npos) << r.err;
+    const std::pair<const char*, const char*> texts[] = {
+        {"> /dev/full", "Cannot write standard output"},
+        {">&-", "Standard output is closed: the text cannot be written."},
+    };
+    for (const auto& [redirect, says] : texts) {
+        const auto t = RunCli({"-c", "'" + kCli + "' secure-text --password-file pw " + redirect},
+                              "m", "/bin/sh");
+        EXPECT_EQ(t.status, 1) << redirect;
+        EXPECT_NE(t.err.find(says), npos) << t.err;
+    }
     WriteFile("big", std::string(1 << 20, 'b'));
-    r = RunCli(
+    const auto r = RunCli(
         {"-c", "trap '' PIPE; '" + kCli +
                    "' secure-file --password-file pw big /dev/stdout | head -c 1 >/dev/null"},
         "", "/bin/sh");

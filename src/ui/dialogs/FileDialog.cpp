@@ -94,11 +94,15 @@ bool FileDialog::ConfirmChoice() {
     return kind_ == Kind::Save ? ConfirmSave(chosen_) : ConfirmOpen(chosen_);
 }
 
+namespace {
+
 // Links are not followed: a dangling one exists too.
 bool Exists(const QString& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::symlink_status(LocalPath(path), ec));
 }
+
+} // namespace
 
 bool FileDialog::ConfirmSave(const QString& path) {
     const QFileInfo info(path);

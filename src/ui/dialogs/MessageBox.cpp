@@ -84,7 +84,7 @@ MessageBox::Answer MessageBox::Show(QWidget* parent, const QString& text, Icon i
 }
 
 void MessageBox::ShowError(QWidget* parent, int number, const QString& description) {
-    Show(parent, QString::fromStdString(FormatErrorMessage({number, {}})) + description,
+    Show(parent, QString::fromStdString(FormatErrorMessage({number, description.toStdString()})),
          Icon::Critical, Buttons::Ok);
 }
 

@@ -85,8 +85,9 @@ private:
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);
-    // Files dropped on the message box: each one that is not a folder is read
-    // as single-byte text and its lines appended to the box.
+    // Files dropped on the message box: each one is read as single-byte text
+    // and its lines appended to the box; a folder is skipped, and the status
+    // line names it.
     void txtMsg_OLEDragDrop(const QByteArrayList& paths);
 
     // Runs a command; a failure reaching it is shown, never ends the program.
@@ -99,6 +100,10 @@ private:
     void DoSecureFile();
     void DoDeSecureFile();
     void RunFileCommand(bool securing);
+    // Runs work on a file with the cipher commands off and a pipe without a
+    // reader waiting in the event loop; false when the window was closed
+    // meanwhile, which stopped work and now closes the window for real.
+    bool RunOnFile(const std::function<void()>& work);
     // The input and the output, from the open and save dialogs; nothing when
     // the user cancelled either.
     struct FileNames {

@@ -30,10 +30,6 @@ QString FileFilter() {
     return QStringLiteral("All Files (*.*)") + QChar(0) + QStringLiteral("*.*") + QChar(0);
 }
 
-QString Quoted(const QString& path) {
-    return QLatin1Char('"') + MessageBox::ShownPath(path) + QLatin1Char('"');
-}
-
 } // namespace
 
 void frmMain::DoSecureFile() {
@@ -86,36 +82,42 @@ void frmMain::RunFileCommand(bool securing) {
 
     status_->ShowNextAtOnce();
     DeSecureResult problem;
-    bool cancelled = false;
-    try {
-        // The progress reports let the user reach the window while the file
-        // runs; its cipher commands are off until it ends, however it ends.
-        const BusyScope busy(*this, Busy::FileOperation);
-        const fileio::PipeWaitScope pipe(
-            [this](int fd) { return WaitUntilWritable(fd, [this] { return closeRequested_; }); });
+    const bool ran = RunOnFile([&] {
         CCipher cipher(this, libraryFolder_);
         if (securing) {
             cipher.SecureFile(ToPath(infile), ToPath(outfile), password.value());
         } else {
             problem = cipher.DeSecureFile(ToPath(infile), ToPath(outfile), password.value());
         }
-    } catch (const Failure& f) {
-        cancelled = closeRequested_ && f.number() == kErrCancelled;
-        if (!cancelled) {
-            throw;
-        }
-    }
-    if (cancelled) {
-        // The window was closed while the file ran: the operation stopped
-        // and left nothing behind; now close for real.
-        closeRequested_ = false;
-        status_->Set(QString());
-        close();
+    });
+    if (!ran) {
         return;
     }
     ShowFileProblem(problem, infile, outfile);
     status_->Set(QString());
     txtPassword->clear();
+}
+
+bool frmMain::RunOnFile(const std::function<void()>& work) {
+    try {
+        // The progress reports let the user reach the window while the file
+        // runs; its cipher commands are off until it ends, however it ends.
+        const BusyScope busy(*this, Busy::FileOperation);
+        const fileio::PipeWaitScope pipe(
+            [this](int fd) { return WaitUntilWritable(fd, [this] { return closeRequested_; }); });
+        work();
+        return true;
+    } catch (const Failure& f) {
+        if (!closeRequested_ || f.number() != kErrCancelled) {
+            throw;
+        }
+    }
+    // The window was closed while the file ran: the operation stopped and
+    // left nothing behind; now close for real.
+    closeRequested_ = false;
+    status_->Set(QString());
+    close();
+    return false;
 }
 
 void frmMain::ShowFileProblem(const DeSecureResult& problem, const QString& infile,
@@ -126,11 +128,10 @@ void frmMain::ShowFileProblem(const DeSecureResult& problem, const QString& infi
     const words::Style box{.sentenceBreak = "\r\n\r\n", .count = [](long long n) {
                                return QLocale().toString(static_cast<qlonglong>(n)).toStdString();
                            }};
-    MessageBox::Show(
-        this,
-        QString::fromStdString(words::FileOutcome(problem, Quoted(infile).toStdString(),
-                                                  Quoted(outfile).toStdString(), box)),
-        MessageBox::Icon::Warning);
+    MessageBox::Show(this,
+                     QString::fromStdString(words::FileOutcome(problem, QuotedPath(ToPath(infile)),
+                                                               QuotedPath(ToPath(outfile)), box)),
+                     MessageBox::Icon::Warning);
 }
 
 void frmMain::SetCipherCommandsEnabled(bool enabled) {

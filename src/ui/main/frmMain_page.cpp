@@ -78,9 +78,12 @@ void frmMain::SaveReceiverPage() {
     if (outfile.isEmpty()) {
         return;
     }
-    web::SaveReceiverPage(*page, qt_codes::ToPath(outfile),
-                          carry ? std::optional<std::string>(text) : std::nullopt,
-                          hint.toStdString());
+    // A pipe no program reads must not freeze the window.
+    RunOnFile([&] {
+        web::SaveReceiverPage(*page, qt_codes::ToPath(outfile),
+                              carry ? std::optional<std::string>(text) : std::nullopt,
+                              hint.toStdString());
+    });
 }
 
 } // namespace hushnote
