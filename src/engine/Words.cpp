@@ -26,5 +26,16 @@ std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
     return {};
 }
 
+std::string ChangedText(long long difference, const Style& style) {
+    const long long n = difference < 0 ? -difference : difference;
+    const std::string count = style.count(n) + (n == 1 ? " character" : " characters");
+    return "The secured text " +
+           (difference < 0 ? "is " + count + " short" : "has " + count + " too many") +
+           ": a chat that formats text likely changed it on the way." +
+           std::string(style.sentenceBreak) +
+           "Ask for it again as a code block (Copy for Chat), as a file, or with the receiver "
+           "page.";
+}
+
 } // namespace words
 } // namespace hushnote

@@ -25,6 +25,14 @@ struct Style {
 std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
                         std::string_view shownOut, const Style& style = {});
 
+// What a paste whose secured text a chat or a mail changed on the way came to:
+// difference is the characters too many (> 0) or missing (< 0) against the
+// length its header gives. What likely did it and what to do are said too.
+std::string ChangedText(long long difference, const Style& style = {});
+
+// What a paste that holds no secured text at all is told.
+inline constexpr std::string_view kNotSecuredText = "This is not secured text.";
+
 // The refusals the window answers with a box and the terminal with a line.
 inline constexpr std::string_view kBlankPassword = "Password is blank.";
 inline constexpr std::string_view kNoMessageToSecure = "No message to secure.";
