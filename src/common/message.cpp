@@ -32,6 +32,11 @@ std::string EscapedPath(std::string_view path) {
         const std::size_t n = Utf8Sequence(path.substr(i), cp);
         if (n == 1 && (cp == '\n' || cp == '\r' || cp == '\t')) {
             out += cp == '\n' ? "\\n" : cp == '\r' ? "\\r" : "\\t";
+        } else if (n == 1 && (cp == '\\' || cp == '"')) {
+            // A name's own backslash must not read as an escape, nor its
+            // quote as the end of the quoted name and words of a message.
+            out += '\\';
+            out += static_cast<char>(cp);
         } else if (n == 0 || cp < 0x20 || cp == 0x7F) {
             // A control character, or a byte that is not UTF-8 text.
             out += "\\x";

@@ -10,9 +10,10 @@ namespace hushnote {
 
 // path with its control characters written as escapes ("\n", "\x1b",
 // "\u009b"), the controls that reorder text on screen too ("\u202e"), and
-// each byte that is not part of UTF-8 text as "\xff": a crafted file name can
-// neither move a terminal's cursor, fake a line of a message nor pass for
-// another name, and every name shows as the bytes it is.
+// each byte that is not part of UTF-8 text as "\xff"; a backslash as "\\" and
+// a double quote as "\"". A crafted file name can neither move a terminal's
+// cursor, fake a line of a message, end its quotes early nor pass for another
+// name, and every name shows as the bytes it is, read back one way only.
 std::string EscapedPath(std::string_view path);
 
 // The same between double quotes, as messages show a file name.
