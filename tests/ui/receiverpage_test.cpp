@@ -7,6 +7,8 @@
 #include "engine/VBEncrypt.h"
 #include "web/ReceiverPage.h"
 
+#include <sys/stat.h>
+
 namespace hushnote::test {
 namespace {
 
@@ -53,6 +55,41 @@ TEST_F(WindowTest, SaveReceiverPage) {
     // No page beside the program: no menu item.
     Open();
     EXPECT_EQ(w_->findChild<QAction*>(QStringLiteral("mnuFileItem_3")), nullptr);
+}
+
+// The name chosen is the file written, as in the file commands: the page's
+// extension is added only to a typed name that has none and names nothing.
+TEST_F(WindowTest, SaveReceiverPageWritesTheNameChosen) {
+    QDir().mkpath(Path("bin"));
+    WriteFile(Path("bin/hushnote.html"), QByteArray::fromStdString(kPage));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600), 0);
+    // written: the file that then holds the page, "" none; box: part of the box shown.
+    // clang-format off
+    const struct { const char* chosen; const char* written; const char* box = ""; } cases[] = {
+        {"new", "new.html"},
+        {"old", "old", "old already exists."},
+        {"page.htm", "page.htm"},
+        {"fifo", "", "fifo\" is a pipe that no program reads"},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        w_ = std::make_unique<frmMain>(Path("bin").toStdU16String());
+        ResetSeams();
+        WriteFile(Path("old"), "old");
+        QFile::remove(Path("new.html"));
+        MessageBox::SetNextAnswer(Answer::kYes);
+        AnswerFiles({c.chosen});
+        Run("mnuFileItem_3");
+        const QString box = Boxes().empty() ? QString() : Boxes().back().text;
+        EXPECT_TRUE(box.contains(c.box)) << c.chosen << ": " << box.toStdString();
+        const QString suffixed = Path(c.chosen + QStringLiteral(".html"));
+        EXPECT_EQ(QFile::exists(suffixed), Path(c.written) == suffixed) << c.chosen;
+        if (*c.written != '\0') {
+            EXPECT_EQ(ReadFile(Path(c.written)).toStdString(), kPage) << c.chosen;
+            EXPECT_EQ(w_->StatusText().toStdString(),
+                      "  Receiver page saved as \"" + Path(c.written).toStdString() + "\".");
+        }
+    }
 }
 
 TEST(ReceiverPage, RefusesWhatCannotTravelOrHasNoPlace) {

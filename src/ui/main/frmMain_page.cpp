@@ -1,10 +1,12 @@
 // File, Save Receiver Page...: the page a receiver without Hushnote opens in
 // any browser, with the secured message inside when the sender wants it.
 
+#include "common/message.h"
 #include "engine/Plausibility.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/QtCodes.h"
+#include "ui/main/StatusLine.h"
 #include "ui/main/frmMain.h"
 #include "web/ReceiverPage.h"
 
@@ -78,12 +80,17 @@ void frmMain::SaveReceiverPage() {
     if (outfile.isEmpty()) {
         return;
     }
+    const std::filesystem::path out = qt_codes::ToPath(outfile);
     // A pipe no program reads must not freeze the window.
-    RunOnFile([&] {
-        web::SaveReceiverPage(*page, qt_codes::ToPath(outfile),
-                              carry ? std::optional<std::string>(text) : std::nullopt,
+    const bool ran = RunOnFile([&] {
+        web::SaveReceiverPage(*page, out, carry ? std::optional<std::string>(text) : std::nullopt,
                               hint.toStdString());
     });
+    if (ran) {
+        // The dialog may have added ".html": say where the page went.
+        status_->Set(QStringLiteral("  Receiver page saved as ") +
+                     QString::fromStdString(QuotedPath(out)) + QLatin1Char('.'));
+    }
 }
 
 } // namespace hushnote
