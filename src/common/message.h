@@ -16,6 +16,12 @@ namespace hushnote {
 // name, and every name shows as the bytes it is, read back one way only.
 std::string EscapedPath(std::string_view path);
 
+// Where text first holds what EscapedPath escapes because it would act on
+// the display instead of showing (a control character, one that reorders
+// text, a line or paragraph separator) or because it is not UTF-8: its byte
+// offset, or npos when there is none.
+std::size_t FirstActingOnDisplay(std::string_view text);
+
 // The same between double quotes, as messages show a file name.
 inline std::string QuotedPath(std::string_view path) {
     return '"' + EscapedPath(path) + '"';

@@ -180,6 +180,9 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = FileCall("desecure-file", "builtin", "in-library", "back")},
         // Written to the descriptor itself, not to a file put in its place.
         {.args = {sf, pw, "in", "/dev/stdout"}, .says = VBEncrypt::SecureMessage("data", kPassword)},
+        // A hint the page could not show as typed, refused before anything else.
+        {.args = {"receiver-page", "-i", "lines", "--hint", "dog\xff", "out"}, .status = 1, .says = "The hint is not valid UTF-8 (byte 4).\n"},
+        {.args = {"receiver-page", "-i", "lines", "--hint", "dog\x1b[2J", "out"}, .status = 1, .says = "The hint holds \\x1b (byte 4), which would"},
     };
     // clang-format on
     for (const auto& c : cases) {

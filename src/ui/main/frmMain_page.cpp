@@ -17,31 +17,42 @@
 namespace hushnote {
 namespace {
 
-std::optional<QString>& NextHint() {
-    static std::optional<QString> hint;
-    return hint;
+QStringList& NextHints() {
+    static QStringList hints;
+    return hints;
 }
 
-// The optional hint, or nothing when the user cancels.
+// The optional hint, or nothing when the user cancels. A hint the page could
+// not show as typed is refused, and asked for again as it was typed.
 std::optional<QString> AskHint(QWidget* parent) {
-    if (auto& next = NextHint()) {
-        std::optional<QString> hint = next;
-        next.reset();
-        return hint;
+    QString hint;
+    for (;;) {
+        bool ok = true;
+        if (!NextHints().isEmpty()) {
+            hint = NextHints().takeFirst();
+        } else {
+            hint = QInputDialog::getText(
+                parent, QStringLiteral("Save Receiver Page"),
+                QStringLiteral("A password hint the receiver sees above the password box\r\n"
+                               "(optional; never the password itself):"),
+                QLineEdit::Normal, hint, &ok);
+        }
+        if (!ok) {
+            return std::nullopt;
+        }
+        try {
+            web::CheckHint(hint.toStdString());
+            return hint;
+        } catch (const Failure& f) {
+            MessageBox::ShowError(parent, f.number(), QString::fromStdString(f.description()));
+        }
     }
-    bool ok = false;
-    QString hint = QInputDialog::getText(
-        parent, QStringLiteral("Save Receiver Page"),
-        QStringLiteral("A password hint the receiver sees above the password box\r\n"
-                       "(optional; never the password itself):"),
-        QLineEdit::Normal, QString(), &ok);
-    return ok ? std::optional<QString>(hint) : std::nullopt;
 }
 
 } // namespace
 
-void frmMain::SetNextHintForTests(const QString& hint) {
-    NextHint() = hint;
+void frmMain::SetNextHintsForTests(const QStringList& hints) {
+    NextHints() = hints;
 }
 
 void frmMain::SaveReceiverPage() {
