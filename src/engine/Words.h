@@ -32,6 +32,8 @@ std::string ChangedText(long long difference, const Style& style = {});
 
 // What a paste that holds no secured text at all is told.
 inline constexpr std::string_view kNotSecuredText = "This is not secured text.";
+// What the window adds when De-Secure put its result over what was pasted.
+inline constexpr std::string_view kPasteComesBack = "Ctrl+Z brings back the pasted text.";
 
 // The refusals the window answers with a box and the terminal with a line.
 inline constexpr std::string_view kBlankPassword = "Password is blank.";
