@@ -41,8 +41,15 @@ StatusLine::~StatusLine() = default;
 
 void StatusLine::Show(const QString& text) {
     shown_ = text;
-    const QString fitted =
-        label_->fontMetrics().elidedText(text, Qt::ElideMiddle, label_->contentsRect().width());
+    QString fitted =
+        label_->fontMetrics().elidedText(text, Qt::ElideRight, label_->contentsRect().width());
+    if (fitted != text) {
+        // At a word's end: half a word reads as another word.
+        const qsizetype space = fitted.lastIndexOf(QLatin1Char(' '), fitted.size() - 2);
+        if (space > 0) {
+            fitted = fitted.left(space) + QChar(0x2026);
+        }
+    }
     label_->setText(fitted);
     const QString whole = fitted == text ? QString() : text;
     label_->setToolTip(whole);

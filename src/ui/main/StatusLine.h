@@ -18,8 +18,8 @@ namespace hushnote {
 // comes sooner waits for a timer, which shows the latest.
 //
 // The line has one row and a fixed width, and some sentences are longer: such
-// a text is shortened in the middle, which keeps its start and its end (what
-// Ctrl+Z does), and the whole text is the label's tooltip.
+// a text is cut after its last word that fits, and the whole text is the
+// label's tooltip.
 class StatusLine {
 public:
     explicit StatusLine(QLabel* label);

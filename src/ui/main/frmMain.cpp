@@ -298,7 +298,14 @@ void frmMain::CopyForChat_Click() {
         return; // the text changed since the command was enabled
     }
     // Secured text, so without the secret mark Copy Text gives a message.
-    QGuiApplication::clipboard()->setText(QString::fromLatin1(pasted::ChatForm(reading.text)));
+    // Plain-text pastes get the fence; rich editors (mail composers, some
+    // chats) take the HTML and make a code block of it, where the fence would
+    // show as text.
+    auto* data = new QMimeData;
+    data->setText(QString::fromLatin1(pasted::ChatForm(reading.text)));
+    data->setHtml(QStringLiteral("<pre>") + QString::fromLatin1(reading.text).toHtmlEscaped() +
+                  QStringLiteral("</pre>"));
+    QGuiApplication::clipboard()->setMimeData(data);
     MessageBox::Show(this, Said(words::kTextCopied));
 }
 
