@@ -12,6 +12,8 @@ packages=(
   hyperfine strace desktop-file-utils appstream lintian dpkg-dev file python3 man-db clang-format-15
   # the receiver page: its compiler, and Node and a browser for its tests
   emscripten nodejs chromium
+  # the CommonMark reference renderer: what chats that format text do to a paste
+  cmark
   # word lists: real messages for the wrong-password rule's tests
   wamerican wngerman wfrench wspanish
 )

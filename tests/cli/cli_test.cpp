@@ -45,6 +45,7 @@ TEST(ParseArguments, UsageErrors) {
         {{"--password=x", "secure-text"}, "the password is never taken from"},
         {{"secure-text", "--hint", "h"}, "--hint is for receiver-page; secure-text writes no page"},
         {{"--hint=h", "desecure-file", "a", "b"}, "--hint is for receiver-page; desecure-file"},
+        {{"desecure-text", "--chat"}, "--chat is for secure-text; desecure-text writes no"},
         {{"desecure-text", "--input=x", "--mode=auto", "--password-file=p"}, ""},
         {{"encrypt", "--version", "-h"}, ""},
         // What a terminal would obey or reorder is shown escaped.
@@ -166,6 +167,11 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         // Secured text broken into lines of any kind.
         {.args = {dt, pw, "--input", "lines"}, .says = "hello"},
         {.args = {dt, pw}, .in = "hello", .status = 1, .says = "not secured text\n"},
+        // Told before a password is asked for, which would not help.
+        {.args = {dt}, .in = "> hello", .status = 1, .says = "not secured text\n"},
+        // Fenced for a chat that formats text, and read back through the fence.
+        {.args = {st, pw, "--chat"}, .in = "data", .says = "```\n" + VBEncrypt::SecureMessage("data", kPassword) + "\n```\n"},
+        {.args = {dt, pw}, .in = "```\n" + VBEncrypt::SecureMessage("data", kPassword) + "\n```\n", .says = "data"},
         // A message that reads like a failure marker is a message.
         {.args = {dt, pw}, .in = VBEncrypt::SecureMessage("ERR2", kPassword), .says = "ERR2"},
         // The limit counts characters after LF became CR LF: 20,000 of them in 20,001 bytes.

@@ -75,12 +75,15 @@ def format_flowed_quoted(s):
                    for i, line in enumerate(lines))
 
 
-def trips(rng):
+def trips(rng, chat_form):
     """(name, how the text is changed, expect)."""
     nbsp, zwsp, shy, bom = "\u00a0", "\u200b", "\u00ad", "\ufeff"
     chat = lambda s: CHAT_FENCE + "\n" + s + "\n" + CHAT_FENCE
     return [
         ("as sent", lambda s: s, "back"),
+        ("Copy for Chat, pasted into a Markdown chat and copied as shown",
+         lambda s: markdown_shown(chat_form), "back"),
+        ("Copy for Chat, as its raw source", lambda s: chat_form, "back"),
         ("mail wrapping at 76, CR LF", lambda s: wrap(s, 76, end="\r\n", last_end="\r\n"), "back"),
         ("a code block copied as the chat shows it", lambda s: markdown_shown(chat(s)), "back"),
         ("a blank around it", lambda s: " " + s + " ", "back"),
@@ -144,7 +147,12 @@ def main():
             secured = subprocess.run([cli, "--password-file", pw_file, "secure-text"],
                                      input=message.encode(), capture_output=True,
                                      check=True).stdout.decode().rstrip("\n")
-            for name, change, expect in trips(rng):
+            chat = subprocess.run([cli, "--password-file", pw_file, "secure-text", "--chat"],
+                                  input=message.encode(), capture_output=True)
+            # A program from before --chat: the form it stands for.
+            chat_form = (chat.stdout.decode().rstrip("\n") if chat.returncode == 0
+                         else CHAT_FENCE + "\n" + secured + "\n" + CHAT_FENCE)
+            for name, change, expect in trips(rng, chat_form):
                 rows.append({"trip": name, "password": password, "message": message,
                              "pasted": change(secured), "expect": expect})
         rows.append({"trip": "prose", "password": "x", "message": PROSE, "pasted": PROSE,

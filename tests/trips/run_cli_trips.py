@@ -6,14 +6,17 @@
 Fails on any row whose outcome its "expect" does not allow; with --count it
 only counts, for figures of a program that predates the table.
 """
+import concurrent.futures
 import json
 import os
 import subprocess
 import sys
 import tempfile
+import threading
 
 
-def outcome(cli, row, pw_file):
+def outcome(cli, row, tmp):
+    pw_file = os.path.join(tmp, str(threading.get_ident()))
     with open(pw_file, "w", encoding="utf-8") as f:
         f.write(row["password"] + "\n")
     run = subprocess.run([cli, "--password-file", pw_file, "desecure-text"],
@@ -33,10 +36,10 @@ def main():
         rows = [json.loads(line) for line in f]
     counts = {"back": 0, "told": 0, "silent": 0}
     wrong = []
-    with tempfile.TemporaryDirectory() as tmp:
-        pw_file = os.path.join(tmp, "pw")
-        for row in rows:
-            got = outcome(cli, row, pw_file)
+    with tempfile.TemporaryDirectory() as tmp, \
+            concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        outcomes = pool.map(lambda row: outcome(cli, row, tmp), rows)
+        for row, got in zip(rows, outcomes):
             counts[got] += 1
             allowed = {"back": ["back"], "told": ["told"],
                        "back-or-told": ["back", "told"]}[row["expect"]]
