@@ -265,6 +265,10 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
     WriteFile(dir / "big", std::string(20000, 'i'));
     WriteFile(dir / "shared", "old");
     fs::permissions(dir / "shared", static_cast<fs::perms>(04754));
+    // An ACL that the mode's group bits already cover: the copy is private all
+    // the same. Where the file system takes none, the plain mode is checked.
+    [[maybe_unused]] const int acl =
+        std::system(("setfacl -m u:65534:r " + (dir / "shared").string()).c_str());
     const mode_t umask = ::umask(027);
     for (const bool named : {false, true}) {
         fileio::OutputFile::UseNamedTemporaryForTests(named); // as where O_TMPFILE is missing
@@ -362,11 +366,16 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
     fs::create_directory(dir / "shared");
     fs::permissions(dir / "shared", static_cast<fs::perms>(02777));
     fs::create_directory(dir / "closed");
+    // A new file there would let nobody in, where the old one does not.
+    fs::create_directory(dir / "inheriting");
+    const std::string giving = "setfacl -d -m u:65534:rw " + (dir / "inheriting").string();
     // The file's group, which nobody is not in, may not read it; nobody may.
-    const char* aclForNobody = "u:65534:rw,g::---,m::rw";
+    const char* aclForNobody = "-m u:65534:rw,g::---,m::rw";
+    // Lets the program open raw sockets, whatever it is.
+    const std::string_view rawSockets("\0\0\0\2\0\x20\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 20);
     // clang-format off
     struct Case { const char* name; fs::path out; uid_t owner = kRoot; gid_t group = kOwners; unsigned mode = 0644; uid_t as = kRoot; const char* says = "";
-                  const char* acl = nullptr; const char* attribute = nullptr; bool linked = false; };
+                  const char* acl = nullptr; const char* attribute = nullptr; std::string_view value = "kept"; bool dropped = false; bool linked = false; };
     const Case cases[] = {
         {.name = "root keeps another's owner", .out = dir / "theirs", .owner = kNobody},
         {.name = "root writes a protected file", .out = dir / "ro", .mode = 0444},
@@ -381,11 +390,13 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
         {.name = "a user's own with an ACL and a user attribute", .out = dir / "acl-mine", .owner = kNobody, .as = kNobody, .acl = aclForNobody, .attribute = "user.origin"},
         {.name = "a security attribute only root may set", .out = dir / "labelled", .owner = kNobody, .as = kNobody, .says = "labelled\" has access rules (ACL) that cannot be kept.", .attribute = "security.hushnote"},
         {.name = "hard links", .out = dir / "linked", .says = "linked\" has other names (hard links) that would keep the old contents.", .linked = true},
+        {.name = "no ACL, in a folder that gives one", .out = dir / "inheriting/plain", .acl = "-b"},
+        {.name = "a user's own with file capabilities: not for new contents", .out = dir / "program", .owner = kNobody, .mode = 0755, .as = kNobody, .attribute = "security.capability", .value = rawSockets, .dropped = true},
         {.name = "a user's own in a folder not theirs", .out = dir / "closed/mine", .owner = kNobody, .mode = 0600, .as = kNobody, .says = "closed/mine\" cannot be written, so the file cannot be replaced safely."},
     };
     // clang-format on
     fs::create_symlink("missing", dir / "dangling");
-    std::string skipped;
+    std::string skipped = std::system(giving.c_str()) != 0 ? " a folder's default ACL;" : "";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const gid_t group = c.group == kOwners ? c.owner : c.group;
@@ -397,14 +408,16 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
         if (c.linked) {
             fs::create_hard_link(c.out, c.out.string() + "-other");
         }
+        const std::string unlabelled = Metadata(c.out);
         const std::string setfacl =
-            "setfacl -m " + std::string(c.acl ? c.acl : "") + " " + c.out.string();
+            "setfacl " + std::string(c.acl ? c.acl : "") + " " + c.out.string();
         if ((c.acl && std::system(setfacl.c_str()) != 0) ||
-            (c.attribute && ::setxattr(c.out.c_str(), c.attribute, "kept", 4, 0) != 0)) {
+            (c.attribute &&
+             ::setxattr(c.out.c_str(), c.attribute, c.value.data(), c.value.size(), 0) != 0)) {
             skipped += std::string(" ") + c.name + ";";
             continue;
         }
-        const std::string before = Metadata(c.out);
+        const std::string before = c.dropped ? unlabelled : Metadata(c.out);
         ASSERT_TRUE(::setegid(c.as) == 0 && ::seteuid(c.as) == 0);
         const ErrorValue e = Secure(kBuiltIn, dir / "in", c.out);
         ASSERT_TRUE(::seteuid(kRoot) == 0 && ::setegid(kRoot) == 0);
