@@ -47,7 +47,7 @@ protected:
 TEST_F(PasteTest, DeSecureReadsWhatWasPasted) {
     const QString s = Secured();
     const QString short_ = QString(s).remove(s.size() / 2, 1);
-    const QString changed = " " + Said(words::kPasteComesBack);
+    const QString changed = " " + Said(words::kCtrlZGetsPasteBack);
     const QString notSecured = " " + Said(words::kNotSecuredText) + changed;
     // after: the message afterwards, not checked when empty; box: how the box shown starts.
     // clang-format off

@@ -262,12 +262,12 @@ void frmMain::cmdDeSecure_Click() {
     case pasted::Fit::Short:
     case pasted::Fit::Long:
         said = Said(words::ChangedText(reading.Difference())) + QLatin1Char(' ') +
-               Said(words::kPasteComesBack);
+               Said(words::kCtrlZGetsPasteBack);
         break;
     case pasted::Fit::NotSecured:
         said = Said(words::kNotSecuredText);
         if (MessageText() != text) {
-            said += QLatin1Char(' ') + Said(words::kPasteComesBack);
+            said += QLatin1Char(' ') + Said(words::kCtrlZGetsPasteBack);
         }
         break;
     }
