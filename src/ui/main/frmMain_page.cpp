@@ -2,7 +2,7 @@
 // any browser, with the secured message inside when the sender wants it.
 
 #include "common/message.h"
-#include "engine/Plausibility.h"
+#include "engine/PastedText.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/QtCodes.h"
@@ -63,18 +63,18 @@ void frmMain::SaveReceiverPage() {
     if (!page) {
         return;
     }
-    std::string text;
-    try {
-        text = qt_codes::ToCodes(MessageText(), codepage::Purpose::DeSecuring);
-    } catch (const Failure&) {
-        // Not secured text, which only Secure makes: the page goes out empty.
-    }
+    // Only secured text that fits its header travels; anything else sends
+    // the page out empty.
+    const QByteArray text = MessageText().toUtf8();
+    const bool secured =
+        pasted::FindSecuredText(
+            std::string_view(text.constData(), static_cast<std::size_t>(text.size())))
+            .fit == pasted::Fit::Whole;
     bool carry = false;
     QString hint;
-    if (plausibility::IsSecuredText(text) &&
-        MessageBox::Show(this, QStringLiteral("Put the secured message in the page?"),
-                         MessageBox::Icon::Question,
-                         MessageBox::Buttons::YesNo) == MessageBox::Answer::kYes) {
+    if (secured && MessageBox::Show(this, QStringLiteral("Put the secured message in the page?"),
+                                    MessageBox::Icon::Question,
+                                    MessageBox::Buttons::YesNo) == MessageBox::Answer::kYes) {
         const auto asked = AskHint(this);
         if (!asked) {
             return;
@@ -94,7 +94,8 @@ void frmMain::SaveReceiverPage() {
     const std::filesystem::path out = qt_codes::ToPath(outfile);
     // A pipe no program reads must not freeze the window.
     const bool ran = RunOnFile([&] {
-        web::SaveReceiverPage(*page, out, carry ? std::optional<std::string>(text) : std::nullopt,
+        web::SaveReceiverPage(*page, out,
+                              carry ? std::optional<std::string>(text.toStdString()) : std::nullopt,
                               hint.toStdString());
     });
     if (ran) {
