@@ -276,7 +276,12 @@ test("a page that cannot run says where to open it, and still shows the message 
     { name: "an engine that never starts", atOnce: false, before: `Object.defineProperty(globalThis,
       "HushnoteEngine", { value: () => new Promise(() => {}), writable: false });` },
   ];
-  for (const { name, scriptsOff, before: source, atOnce } of cases) {
+  try {
+    for (const c of cases) await cannotRun(c);
+  } finally {
+    await open(pagePath);
+  }
+  async function cannotRun({ name, scriptsOff, before: source, atOnce }) {
     await page.send("Emulation.setScriptExecutionDisabled", { value: !!scriptsOff });
     const added = source && await page.send("Page.addScriptToEvaluateOnNewDocument", { source });
     await page.send("Page.navigate", { url: "about:blank" });
@@ -295,7 +300,6 @@ test("a page that cannot run says where to open it, and still shows the message 
       await page.send("Emulation.setScriptExecutionDisabled", { value: false });
     }
   }
-  await open(pagePath);
 });
 
 test("every control is labelled, reachable with Tab in order, and fits a phone at 200 %", async () => {
