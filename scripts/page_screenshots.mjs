@@ -1,6 +1,7 @@
 // Screenshots of the receiver page, light and dark, at desktop and phone
 // width: as a receiver opens it, holding secured text (Copy for Chat offered),
-// and after De-Secure of a paste a chat shortened (the status line tells it).
+// after De-Secure of a paste a chat shortened (the status line tells it), and
+// with scripts off, as a mail preview shows it.
 //   node scripts/page_screenshots.mjs PAGE.html OUT-FOLDER
 import fs from "node:fs";
 import path from "node:path";
@@ -13,6 +14,7 @@ const page = await openPage(browser);
 const shots = [
   ["desktop-light", 900, 760, "light"], ["desktop-dark", 900, 760, "dark"],
   ["phone-light", 360, 740, "light"], ["phone-dark", 360, 740, "dark"],
+  ["desktop-noscript", 900, 760, "light", false], ["phone-noscript", 360, 740, "dark", false],
 ];
 const click = (id) => `document.getElementById('${id}').click()`;
 const set = (id, value) => `document.getElementById('${id}').value = ${JSON.stringify(value)}`;
@@ -25,9 +27,17 @@ const states = {
     "const b = document.getElementById('txtMsg'); b.value = b.value.slice(0, 30) + b.value.slice(31)",
     set("txtPassword", "Rex"), click("cmdDeSecure")],
 };
-for (const [name, width, height, scheme] of shots) {
+for (const [name, width, height, scheme, scripts = true] of shots) {
+  await page.send("Emulation.setScriptExecutionDisabled", { value: !scripts });
   await page.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: 1, mobile: width < 500 });
   await page.send("Emulation.setEmulatedMedia", { features: [{ name: "prefers-color-scheme", value: scheme }] });
+  if (!scripts) {
+    await page.send("Page.navigate", { url: "file://" + pagePath });
+    await page.waitFor("document.readyState === 'complete'");
+    const { data } = await page.send("Page.captureScreenshot", { format: "png" });
+    fs.writeFileSync(path.join(outDir, `page-${name}.png`), Buffer.from(data, "base64"));
+    continue;
+  }
   for (const [state, steps] of Object.entries(states)) {
     await page.send("Page.navigate", { url: "file://" + pagePath });
     await page.waitFor("document.body && document.body.dataset.ready === '1'");

@@ -18,7 +18,14 @@ namespace words {
 struct Style {
     std::string_view sentenceBreak = " ";
     std::string (*count)(long long) = Grouped;
+    // The page cannot write a file: it offers a download, and the browser
+    // decides where it goes and what it is called in the end.
+    bool offersDownload = false;
 };
+
+// What a program that offers its output as a download can truthfully say of
+// it; shownName comes quoted and escaped.
+std::string OfferedAsDownload(std::string_view shownName);
 
 // What de-securing infile into outfile came to, for the user: empty when it
 // is Done. The names come quoted and escaped as the program shows a name.

@@ -23,12 +23,13 @@ std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::pat
 // that reorder text, line and paragraph separators).
 void CheckHint(std::string_view hint);
 
-// page with securedText in its data block, so it opens ready for the password,
-// and hint (HTML-escaped here) above the password box. securedText is UTF-8
-// in any form a paste may take (wrapped, quoted, fenced); the page carries the
-// secured text alone. Throws Failure(kErrInvalidArgument) when it is not
-// secured text, when its length does not fit its header, when CheckHint
-// refuses hint, or when page is not a receiver page.
+// page with securedText in its message box, so it opens ready for the
+// password, and hint (HTML-escaped here) shown above the password box.
+// securedText is UTF-8 in any form a paste may take (wrapped, quoted,
+// fenced); the page carries the secured text alone. Throws
+// Failure(kErrInvalidArgument) when it is not secured text, when its length
+// does not fit its header, when CheckHint refuses hint, or when page is not a
+// receiver page.
 std::string CarryMessage(std::string_view page, std::string_view securedText,
                          std::string_view hint);
 
