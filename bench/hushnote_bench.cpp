@@ -1,6 +1,7 @@
 // Throughput of the built-in engine, of the native library and of OpenSSL's
 // libcrypto on the same data. Names are group/implementation/size; bench/
 // ratios.sh divides each implementation by the "openssl" entry of its group.
+#include "engine/PastedText.h"
 #include "engine/VBEncrypt.h"
 #include "fncryptlib/fncrypt_core.h"
 #include "fncryptlib/fncryptlib.h"
@@ -142,6 +143,38 @@ void EncodeBackend(benchmark::State& state, fncrypt::Backend backend) {
     Throughput(state, state.range(0));
 }
 
+// ---- A pasted message: found, then de-secured (per message code) ----
+
+// How secured text came back: as sent, wrapped by a mail at 76 with CR LF,
+// quoted in a reply, fenced for a chat.
+enum class Trip { Plain, Wrapped, Quoted, Fenced };
+
+std::string AfterTrip(const std::string& s, Trip trip) {
+    if (trip == Trip::Plain) {
+        return s;
+    }
+    if (trip == Trip::Fenced) {
+        return pasted::ChatForm(s);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); i += 72) {
+        out += trip == Trip::Quoted ? "> " : "";
+        out += s.substr(i, 72);
+        out += "\r\n";
+    }
+    return out;
+}
+
+void DeSecurePasted(benchmark::State& state, Trip trip) {
+    std::string message = AsString(RandomBytes(state.range(0)));
+    const std::string text = AfterTrip(VBEncrypt::SecureMessage(message, kPassword), trip);
+    for (auto _ : state) {
+        const pasted::Reading found = pasted::FindSecuredText(text);
+        benchmark::DoNotOptimize(VBEncrypt::DeSecure(found.text, kPassword));
+    }
+    Throughput(state, state.range(0));
+}
+
 // ---- Decoding (throughput counted in decoded bytes, the same for all) ----
 
 Bytes PrintableText(std::size_t n) {
@@ -214,6 +247,15 @@ int main(int argc, char** argv) {
     Register("vbencrypt/CipherString", VbCipherString);
     Register("vbencrypt/EncodePrintable", VbEncodePrintable);
     Register("vbencrypt/DecodePrintable", VbDecodePrintable);
+
+    // ratios.sh divides these by "plain", the same message pasted as sent.
+    for (const auto& [name, trip] : {std::pair{"plain", Trip::Plain},
+                                     {"wrapped", Trip::Wrapped},
+                                     {"quoted", Trip::Quoted},
+                                     {"fenced", Trip::Fenced}}) {
+        benchmark::RegisterBenchmark((std::string("paste/") + name).c_str(), DeSecurePasted, trip)
+            ->Arg(20'000);
+    }
 
     Register("rc4/openssl", Rc4OpenSsl);
     Register("rc4/CipherBuffer", Rc4Library);

@@ -10,8 +10,12 @@ packages=(
   clang-14 libclang-rt-14-dev
   qt6-qpa-plugins xvfb xauth x11-utils xdotool xclip imagemagick fonts-dejavu-core
   hyperfine strace desktop-file-utils appstream lintian dpkg-dev file python3 man-db clang-format-15
+  # setfacl: ACLs that replacing a file must keep, in the tests
+  acl
   # the receiver page: its compiler, and Node and a browser for its tests
   emscripten nodejs chromium
+  # the CommonMark reference renderer: what chats that format text do to a paste
+  cmark
   # word lists: real messages for the wrong-password rule's tests
   wamerican wngerman wfrench wspanish
 )

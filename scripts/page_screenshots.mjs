@@ -1,5 +1,6 @@
 // Screenshots of the receiver page, light and dark, at desktop and phone
-// width, with a secured message and a hint inside as a receiver sees it.
+// width: as a receiver opens it, holding secured text (Copy for Chat offered),
+// and after De-Secure of a paste a chat shortened (the status line tells it).
 //   node scripts/page_screenshots.mjs PAGE.html OUT-FOLDER
 import fs from "node:fs";
 import path from "node:path";
@@ -13,13 +14,28 @@ const shots = [
   ["desktop-light", 900, 760, "light"], ["desktop-dark", 900, 760, "dark"],
   ["phone-light", 360, 740, "light"], ["phone-dark", 360, 740, "dark"],
 ];
+const click = (id) => `document.getElementById('${id}').click()`;
+const set = (id, value) => `document.getElementById('${id}').value = ${JSON.stringify(value)}`;
+const states = {
+  opened: [set("txtPassword", "Rex")],
+  secured: [set("txtMsg", "The key is under the mat, the blue one by the back door."),
+    set("txtPassword", "Rex"), click("cmdSecure")],
+  changed: [set("txtMsg", "The key is under the mat, the blue one by the back door."),
+    set("txtPassword", "Rex"), click("cmdSecure"),
+    "const b = document.getElementById('txtMsg'); b.value = b.value.slice(0, 30) + b.value.slice(31)",
+    set("txtPassword", "Rex"), click("cmdDeSecure")],
+};
 for (const [name, width, height, scheme] of shots) {
   await page.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: 1, mobile: width < 500 });
   await page.send("Emulation.setEmulatedMedia", { features: [{ name: "prefers-color-scheme", value: scheme }] });
-  await page.send("Page.navigate", { url: "file://" + pagePath });
-  await page.waitFor("document.body && document.body.dataset.ready === '1'");
-  await page.evaluate("document.getElementById('txtPassword').value = 'Rex'; document.activeElement.blur()");
-  const { data } = await page.send("Page.captureScreenshot", { format: "png" });
-  fs.writeFileSync(path.join(outDir, `page-${name}.png`), Buffer.from(data, "base64"));
+  for (const [state, steps] of Object.entries(states)) {
+    await page.send("Page.navigate", { url: "file://" + pagePath });
+    await page.waitFor("document.body && document.body.dataset.ready === '1'");
+    for (const step of steps) await page.evaluate(step);
+    await page.evaluate("document.activeElement.blur()");
+    const { data } = await page.send("Page.captureScreenshot", { format: "png" });
+    const file = state === "opened" ? `page-${name}.png` : `page-${state}-${name}.png`;
+    fs.writeFileSync(path.join(outDir, file), Buffer.from(data, "base64"));
+  }
 }
 await browser.close();

@@ -13,8 +13,9 @@ enum class ExitStatus {
     Failed = 1,
     // A usage error, a blank password, or an empty or over-long message.
     Usage = 2,
-    // desecure-file wrote what a damaged secured file still held: the data is
-    // there, but not all of it, and 1 must keep meaning "nothing written".
+    // desecure-file or desecure-text wrote what a damaged secured file or
+    // text still held: the data is there, but not all of it, and 1 must keep
+    // meaning "nothing written".
     Damaged = 3,
 };
 

@@ -9,10 +9,6 @@
 
 namespace hushnote::cli {
 
-std::string SecuredTextFromInput(std::string_view utf8) {
-    return JoinLines(codepage::Utf8ToCodes(utf8, codepage::Purpose::DeSecuring));
-}
-
 DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
     VBEncrypt::TextResult plain = VBEncrypt::DeSecure(text, password);
     const Secret message(std::move(plain.message));

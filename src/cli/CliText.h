@@ -17,11 +17,6 @@ using linebreaks::JoinLines;
 using linebreaks::ToCrLf;
 using linebreaks::ToLf;
 
-// What desecure-text reads (UTF-8, perhaps broken into lines) as the secured
-// text the engine takes. Throws Failure for input that is not UTF-8 or holds
-// a character outside the code page.
-std::string SecuredTextFromInput(std::string_view utf8);
-
 struct DeSecuredText {
     Secret message; // UTF-8 with LF line breaks
     // False when the message reads as the noise a wrong password gives.

@@ -11,6 +11,7 @@
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/message.h"
+#include "engine/PastedText.h"
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
 
@@ -163,6 +164,9 @@ ExitStatus RunSecureText(const Options& o) {
     Secret password;
     GetPassword(o, password);
     std::string secured = VBEncrypt::SecureMessage(message.value(), password.value());
+    if (o.chat) {
+        secured = pasted::ChatForm(secured);
+    }
     secured += '\n';
     WriteOut(secured);
     return ExitStatus::Success;
@@ -175,11 +179,22 @@ ExitStatus RunDeSecureText(const Options& o) {
     if (raw.value().empty()) {
         throw CliError::Refusal(std::string(words::kNoMessageToDeSecure));
     }
-    const std::string text = SecuredTextFromInput(raw.value());
+    // Told before the password is asked for: no password makes it secured text.
+    const pasted::Reading found = pasted::FindSecuredText(raw.value());
+    if (found.fit == pasted::Fit::NotSecured) {
+        throw CliError::Failed("not secured text");
+    }
     Secret password;
     GetPassword(o, password);
-    const DeSecuredText result = DeSecureText(text, password.value());
+    const DeSecuredText result = DeSecureText(found.text, password.value());
     WriteOut(result.message.value());
+    if (found.fit != pasted::Fit::Whole) {
+        // What came back is right up to where the text was changed, and the
+        // user may need it; the status and the warning keep it from passing
+        // for the message.
+        PrintError(words::ChangedText(found.Difference()));
+        return ExitStatus::Damaged;
+    }
     if (!result.looksLikeText) {
         // Only a warning: the format cannot tell, and the message is out.
         PrintError("the result does not look like text: was the password right?");

@@ -18,7 +18,9 @@ as the Hushnote window does: what one writes, the other reads.
 Commands:
   secure-file IN OUT     secure the file IN into the secured file OUT
   desecure-file IN OUT   de-secure the secured file IN into the file OUT
-  secure-text            secure a message and print the secured text
+  secure-text            secure a message and print the secured text; with
+                         --chat fenced as a code block, which chats that
+                         format text (Markdown) leave alone
   desecure-text          de-secure secured text and print the message
   receiver-page OUT      write hushnote.html, the page that secures and
                          de-secures in any browser, to OUT; with -i FILE
@@ -43,7 +45,11 @@ Options:
 Text is read and written as UTF-8. A message is taken exactly as given (a
 final line break is part of it), with its line breaks sent as CR LF, and may
 hold up to 20,000 characters of the Windows-1252 character set. Secured text
-may be broken into lines; the line breaks are removed before de-securing.
+may come back from a mail or a chat wrapped, quoted, indented or fenced, with
+blanks and invisible characters added: all of that is removed before
+de-securing. Secured text whose length no longer fits its header (a chat that
+formats text dropped characters) is de-secured as far as it goes, with exit
+status 3 and a warning.
 The password is never taken from the command line, where other users can
 read it.
 
@@ -56,7 +62,7 @@ as it is, so >> appends.
 
 Exit status: 0 success; 1 the operation failed and nothing was written;
 2 usage error, blank password, or an empty or over-long message; 3 written,
-but the secured file was damaged (shorter than its header says).
+but the secured file or text was damaged (its length does not fit its header).
 )";
 
 namespace {
@@ -98,6 +104,9 @@ void CheckOperands(const Options& o, const std::string& command) {
     }
     if (o.hint) {
         throw CliError::Usage("--hint is for receiver-page; " + command + " writes no page");
+    }
+    if (o.chat && o.command != Command::SecureText) {
+        throw CliError::Usage("--chat is for secure-text; " + command + " writes no secured text");
     }
     if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
         if (o.operands.size() != 2) {
@@ -166,6 +175,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
             o.inputFile = valueOf(i, arg, "-i");
         } else if (Is(arg, "--input")) {
             o.inputFile = valueOf(i, arg, "--input");
+        } else if (arg == "--chat") {
+            o.chat = true;
         } else if (Is(arg, "--hint")) {
             o.hint = valueOf(i, arg, "--hint");
         } else if (Is(arg, "--password") || arg == "-p") {

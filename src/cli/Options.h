@@ -22,6 +22,8 @@ struct Options {
     std::optional<Mode> mode;
     // receiver-page: the password hint shown above the password box.
     std::optional<std::string> hint{};
+    // secure-text: print the secured text fenced as a Markdown code block.
+    bool chat = false;
     bool help = false;
     bool version = false;
 };

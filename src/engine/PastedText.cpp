@@ -95,19 +95,36 @@ Kind KindAt(std::string_view paste, std::size_t i, std::size_t& length) {
     return UnicodeKind(cp);
 }
 
+bool IsSecuredChar(char c) {
+    return static_cast<unsigned char>(c - '?') < 64;
+}
+
 // Splits the paste into lines and cleans each into text: leading quote
 // markers and blanks, and blanks anywhere, go; secured characters stay.
 std::vector<Line> CleanLines(std::string_view paste, std::string& text) {
     std::vector<Line> lines;
+    text.resize(paste.size());
+    std::size_t kept = 0;
     Line line;
     std::size_t lineStart = 0;
     bool atStart = true;
     for (std::size_t i = 0; i < paste.size();) {
+        // Runs of secured characters are the bulk of a line: copied whole.
+        std::size_t run = i;
+        while (run < paste.size() && IsSecuredChar(paste[run])) {
+            ++run;
+        }
+        if (run > i) {
+            paste.copy(text.data() + kept, run - i, i);
+            kept += run - i;
+            atStart = false;
+            i = run;
+            continue;
+        }
         std::size_t length = 1;
-        const Kind kind = KindAt(paste, i, length);
-        switch (kind) {
-        case Kind::Secured:
-            text += paste[i] == '0' ? '|' : paste[i];
+        switch (KindAt(paste, i, length)) {
+        case Kind::Secured: // the old "0"
+            text[kept++] = '|';
             atStart = false;
             break;
         case Kind::Blank:
@@ -121,10 +138,10 @@ std::vector<Line> CleanLines(std::string_view paste, std::string& text) {
             break;
         case Kind::Break:
             line.raw = paste.substr(lineStart, i - lineStart);
-            line.end = text.size();
+            line.end = kept;
             lines.push_back(line);
             line = Line{};
-            line.begin = text.size();
+            line.begin = kept;
             lineStart = i + length;
             atStart = true;
             break;
@@ -132,8 +149,9 @@ std::vector<Line> CleanLines(std::string_view paste, std::string& text) {
         i += length;
     }
     line.raw = paste.substr(lineStart);
-    line.end = text.size();
+    line.end = kept;
     lines.push_back(line);
+    text.resize(kept);
     return lines;
 }
 
@@ -189,14 +207,15 @@ bool ClosesFence(std::string_view raw, const Fence& opening) {
            line.find_first_not_of(opening.mark) == std::string_view::npos;
 }
 
-// How text fits the length its header gives.
-Reading Assess(std::string text) {
+// How text fits the length its header gives; the text itself is left out
+// until a reading is chosen.
+Reading Assess(std::string_view text) {
     Reading r;
-    if (text.size() <= kHeaderChars || text.compare(4, 4, "????") != 0) {
+    if (text.size() <= kHeaderChars || text.substr(4, 4) != "????") {
         return r;
     }
-    const std::int64_t n = VBEncrypt::DecodedHeaderLength(
-        VBEncrypt::DecodePrintable(std::string_view(text).substr(0, 4)));
+    const std::int64_t n =
+        VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(text.substr(0, 4)));
     if (n < 1) {
         return r;
     }
@@ -208,8 +227,12 @@ Reading Assess(std::string text) {
         return r;
     }
     r.fit = difference == 0 ? Fit::Whole : difference < 0 ? Fit::Short : Fit::Long;
-    r.text = std::move(text);
     r.expected = expected;
+    return r;
+}
+
+Reading Chosen(Reading r, std::string_view text) {
+    r.text = text;
     return r;
 }
 
@@ -236,9 +259,9 @@ Reading FindSecuredText(std::string_view utf8) {
         outside |= static_cast<unsigned char>(c - '?') & 0xC0;
     }
     if (outside == 0) {
-        Reading r = Assess(std::string(utf8));
+        Reading r = Assess(utf8);
         if (r.fit == Fit::Whole || WithoutCodeSpan(utf8).empty()) {
-            return r;
+            return r.fit == Fit::NotSecured ? r : Chosen(r, utf8);
         }
     }
 
@@ -272,6 +295,7 @@ Reading FindSecuredText(std::string_view utf8) {
     candidates.push_back({first, last});
 
     Reading best;
+    std::string_view bestText;
     for (const Candidate& c : candidates) {
         bool foreign = false;
         for (std::size_t i = c.from; i < c.to; ++i) {
@@ -286,18 +310,21 @@ Reading FindSecuredText(std::string_view utf8) {
             if (reading.empty()) {
                 continue;
             }
-            Reading r = Assess(std::string(reading));
+            const Reading r = Assess(reading);
             if (r.fit == Fit::Whole) {
-                return r;
+                return Chosen(r, reading);
             }
+            const auto off = [](const Reading& x, std::string_view t) {
+                return std::llabs(static_cast<std::int64_t>(t.size()) - x.expected);
+            };
             if (r.fit != Fit::NotSecured &&
-                (best.fit == Fit::NotSecured ||
-                 std::llabs(r.Difference()) < std::llabs(best.Difference()))) {
-                best = std::move(r);
+                (best.fit == Fit::NotSecured || off(r, reading) < off(best, bestText))) {
+                best = r;
+                bestText = reading;
             }
         }
     }
-    return best;
+    return best.fit == Fit::NotSecured ? best : Chosen(best, bestText);
 }
 
 std::string ChatForm(std::string_view secured) {

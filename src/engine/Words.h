@@ -32,6 +32,10 @@ std::string ChangedText(long long difference, const Style& style = {});
 
 // What a paste that holds no secured text at all is told.
 inline constexpr std::string_view kNotSecuredText = "This is not secured text.";
+// After either of those, where the result took the paste's place: the page's
+// Undo button and the window's Ctrl+Z bring it back.
+inline constexpr std::string_view kUndoGetsPasteBack = "Undo brings back what was pasted.";
+inline constexpr std::string_view kCtrlZGetsPasteBack = "Ctrl+Z brings back what was pasted.";
 
 // The refusals the window answers with a box and the terminal with a line.
 inline constexpr std::string_view kBlankPassword = "Password is blank.";

@@ -10,6 +10,7 @@
 #include "common/message.h"
 #include "common/secret.h"
 #include "engine/LineBreaks.h"
+#include "engine/PastedText.h"
 #include "engine/Plausibility.h"
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
@@ -125,9 +126,14 @@ extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
                    out, out_cap);
     case HN_FILE_SAVED:
         return Put(SavedWords(), out, out_cap);
+    case HN_NOT_SECURED_TEXT:
+        return Put(std::string(words::kNotSecuredText) + " " +
+                       std::string(words::kUndoGetsPasteBack),
+                   out, out_cap);
     case HN_FAILED:
     case HN_NOT_SECURED:
     case HN_DAMAGED:
+    case HN_CHANGED_TEXT:
         return Put(LastWords(), out, out_cap);
     default:
         return Put("", out, out_cap);
@@ -162,8 +168,8 @@ extern "C" int32_t hn_secure_text(const char* message, int32_t message_len, cons
 
 extern "C" int32_t hn_desecure_text(const char* text, int32_t text_len, const char* password,
                                     int32_t password_len, char* out, int32_t out_cap,
-                                    int32_t* looks_like_text) {
-    *looks_like_text = 1;
+                                    int32_t* outcome) {
+    *outcome = HN_OK;
     if (text_len <= 0) {
         return -HN_NO_MESSAGE_DESECURE;
     }
@@ -171,13 +177,41 @@ extern "C" int32_t hn_desecure_text(const char* text, int32_t text_len, const ch
         return -HN_PASSWORD_BLANK;
     }
     return Guarded([&] {
-        // Secured text that a mail program broke into lines is joined first.
-        const std::string joined = linebreaks::JoinLines(
-            codepage::Utf8ToCodes(View(text, text_len), codepage::Purpose::DeSecuring));
+        const std::string_view pasted = View(text, text_len);
+        const pasted::Reading reading = pasted::FindSecuredText(pasted);
+        // Text that holds no secured text goes the way it always went, so
+        // that it still gives "ERR" or "ERR2"; the status line says why.
+        const std::string secured = reading.fit != pasted::Fit::NotSecured
+                                        ? reading.text
+                                        : linebreaks::JoinLines(codepage::Utf8ToCodes(
+                                              pasted, codepage::Purpose::DeSecuring));
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
-        const Secret result(VBEncrypt::DeSecureMessage(joined, key.value()));
-        *looks_like_text = plausibility::LooksLikeText(result.value()) ? 1 : 0;
+        const Secret result(VBEncrypt::DeSecureMessage(secured, key.value()));
+        switch (reading.fit) {
+        case pasted::Fit::Whole:
+            *outcome = plausibility::LooksLikeText(result.value()) ? HN_OK : HN_WRONG_PASSWORD;
+            break;
+        case pasted::Fit::Short:
+        case pasted::Fit::Long:
+            *outcome = HN_CHANGED_TEXT;
+            LastWords() = words::ChangedText(reading.Difference()) + " " +
+                          std::string(words::kUndoGetsPasteBack);
+            break;
+        case pasted::Fit::NotSecured:
+            *outcome = HN_NOT_SECURED_TEXT;
+            break;
+        }
         Secret shown(BoxText(result.value()));
         return Put(shown.value(), out, out_cap);
+    });
+}
+
+extern "C" int32_t hn_chat_form(const char* text, int32_t text_len, char* out, int32_t out_cap) {
+    return Guarded([&] {
+        const pasted::Reading reading = pasted::FindSecuredText(View(text, text_len));
+        if (reading.fit != pasted::Fit::Whole) {
+            return -HN_NOT_SECURED_TEXT;
+        }
+        return Put(pasted::ChatForm(reading.text), out, out_cap);
     });
 }

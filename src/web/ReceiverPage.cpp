@@ -1,8 +1,8 @@
 #include "web/ReceiverPage.h"
 
 #include "common/error.h"
-#include "engine/LineBreaks.h"
-#include "engine/Plausibility.h"
+#include "engine/PastedText.h"
+#include "engine/Words.h"
 #include "fileio/SecuredFileIO.h"
 
 #include <system_error>
@@ -66,18 +66,16 @@ std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::pat
 
 std::string CarryMessage(std::string_view page, std::string_view securedText,
                          std::string_view hint) {
-    std::string text = linebreaks::JoinLines(securedText);
-    if (!plausibility::IsSecuredText(text)) {
-        throw Failure(kErrInvalidArgument,
-                      "This is not secured text: only text made by Secure can travel in the page.");
+    const pasted::Reading found = pasted::FindSecuredText(securedText);
+    if (found.fit != pasted::Fit::Whole) {
+        throw Failure(
+            kErrInvalidArgument,
+            found.fit == pasted::Fit::NotSecured
+                ? "This is not secured text: only text made by Secure can travel in the page."
+                : words::ChangedText(found.Difference()));
     }
-    // The decoder reads "0" as "|": the block then holds "?" to "~" alone,
-    // which no HTML parser reads as markup.
-    for (char& c : text) {
-        if (c == '0') {
-            c = '|';
-        }
-    }
+    // Only "?" to "~", which no HTML parser reads as markup.
+    const std::string& text = found.text;
     std::string out(page);
     const std::size_t hintAt = PlaceOf(out, kHintPlace);
     const std::size_t dataAt = PlaceOf(out, kDataPlace);

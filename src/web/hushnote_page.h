@@ -40,14 +40,16 @@ enum hn_outcome {
     HN_DESECURING_TEXT = 11,
     HN_SECURING_FILE = 12,
     HN_DESECURING_FILE = 13,
-    HN_COPY_BY_HAND = 14, /* the browser refused the clipboard */
-    HN_FILE_SAVED = 15,   /* the last file's download is ready */
+    HN_COPY_BY_HAND = 14,     /* the browser refused the clipboard */
+    HN_FILE_SAVED = 15,       /* the last file's download is ready */
+    HN_CHANGED_TEXT = 16,     /* secured text a chat shortened or lengthened on the way */
+    HN_NOT_SECURED_TEXT = 17, /* "This is not secured text." */
 };
 
 /*
- * The window's words for outcome, in UTF-8: for HN_FAILED, HN_NOT_SECURED and
- * HN_DAMAGED those of the last command that ended so; HN_FILE_SAVED names the
- * last file's download. out: at least 1024 bytes.
+ * The window's words for outcome, in UTF-8: for HN_FAILED, HN_NOT_SECURED,
+ * HN_DAMAGED and HN_CHANGED_TEXT those of the last command that ended so;
+ * HN_FILE_SAVED names the last file's download. out: at least 1024 bytes.
  */
 int32_t hn_words(int32_t outcome, char* out, int32_t out_cap);
 
@@ -67,14 +69,32 @@ int32_t hn_secure_text(const char* message, int32_t message_len, const char* pas
                        int32_t password_len, char* out, int32_t out_cap);
 
 /*
- * De-Secure: line breaks are joined as the window joins them; the result is
- * what the window puts in the box (the message, "ERR", "ERR2" or
- * "VBError: ..."). *looks_like_text is set to 0 when the result reads as the
- * noise of a wrong password, else 1. out: at least 3 * text_len + 16 bytes.
+ * De-Secure: the secured text is found in text as a mail or a chat gave it
+ * back (wrapped, quoted, indented, fenced, with invisible characters); the
+ * result is what the box then holds (the message, "ERR", "ERR2" or
+ * "VBError: ..."). Every result comes with *outcome, what the status line
+ * says beside it:
+ *   HN_OK                the secured text was whole and reads as a message;
+ *   HN_WRONG_PASSWORD    it was whole, and the result reads as the noise of a
+ *                        wrong password;
+ *   HN_CHANGED_TEXT      it was a few characters short or long against its
+ *                        header: de-secured anyway, the result likely wrong;
+ *   HN_NOT_SECURED_TEXT  text holds no secured text: read as it always was,
+ *                        line breaks joined, which gives "ERR", "ERR2" or noise.
+ * A character the code page lacks refuses text with -HN_FAILED.
+ * out: at least 3 * text_len + 16 bytes.
  */
 int32_t hn_desecure_text(const char* text, int32_t text_len, const char* password,
-                         int32_t password_len, char* out, int32_t out_cap,
-                         int32_t* looks_like_text);
+                         int32_t password_len, char* out, int32_t out_cap, int32_t* outcome);
+
+/*
+ * Copy for Chat: the secured text that text holds, found as De-Secure finds
+ * it, inside a Markdown code fence of three backticks on lines of their own,
+ * the form chats that format text leave alone. -HN_NOT_SECURED_TEXT when text
+ * holds no whole secured text (none, or one a few characters off).
+ * out: at least text_len + 8 bytes.
+ */
+int32_t hn_chat_form(const char* text, int32_t text_len, char* out, int32_t out_cap);
 
 /*
  * The download name for a file's output: "report.pdf" secures to

@@ -6,8 +6,9 @@
   const $ = (id) => document.getElementById(id);
   const box = $("txtMsg"), password = $("txtPassword"), status = $("lblStatus");
   const progress = $("progress"), undoButton = $("cmdUndo"), fileIn = $("fileIn");
+  const chatButton = $("cmdCopyForChat");
   const commands = ["cmdSecure", "cmdDeSecure", "Command1", "cmdSecureFile", "cmdDeSecureFile"];
-  const O = { NO_MESSAGE: 1, PASSWORD_BLANK: 2, FAILED: 4, WRONG_PASSWORD: 5, COPIED: 6,
+  const O = { OK: 0, NO_MESSAGE: 1, PASSWORD_BLANK: 2, FAILED: 4, WRONG_PASSWORD: 5, COPIED: 6,
     DAMAGED: 8, SECURING_TEXT: 10, DESECURING_TEXT: 11, SECURING_FILE: 12,
     DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15 };
   const SECURE_PIECE = 3 * 349525; // a whole number of groups of 3 bytes
@@ -18,6 +19,9 @@
   // right one must still lead back to the secured text.
   let undoTexts = [];
   let busy = false;
+  // What a copy of the whole box carries instead of the box's text, when the
+  // browser made the user copy by hand.
+  let carried = null;
 
   // Runs fn on copies of inputs in the engine's memory, with an output area
   // of outCap bytes; every copy is zeroed before it is freed.
@@ -57,10 +61,27 @@
   }
   function setBox(value) {
     undoButton.hidden = true;
+    carried = null;
     box.value = value;
     box.setSelectionRange(0, 0);
     box.scrollTop = 0;
+    offerChat();
   }
+
+  // The secured text the box holds, fenced for a chat; null when it holds
+  // none, or none whole.
+  function chatForm() {
+    const input = encoder.encode(box.value);
+    try {
+      return call(engine._hn_chat_form, [input], input.length + 8, (fn, args, out, cap) => {
+        const n = fn(...args, out, cap);
+        return n < 0 ? null : text(out, n);
+      });
+    } finally {
+      input.fill(0);
+    }
+  }
+  function offerChat() { chatButton.disabled = busy || chatForm() === null; }
 
   function secure() {
     if (busy) return;
@@ -96,7 +117,7 @@
       result = call(engine._hn_desecure_text, [input, pw], 3 * input.length + 16,
         (fn, args, out, cap) => {
           const n = fn(...args, out, cap, out + cap);
-          return n < 0 ? n : { message: text(out, n), plausible: engine.HEAPU8[out + cap] === 1 };
+          return n < 0 ? n : { message: text(out, n), outcome: engine.HEAPU8[out + cap] };
         });
     } finally {
       pw.fill(0);
@@ -108,8 +129,10 @@
     }
     undoTexts.push(secured);
     setBox(result.message);
-    status.textContent = result.plausible ? "" : words(O.WRONG_PASSWORD);
-    undoButton.hidden = result.plausible;
+    // A wrong password, a changed text or no secured text at all: the status
+    // line says which, and Undo brings the paste back.
+    say(result.outcome);
+    undoButton.hidden = result.outcome === O.OK;
     box.focus();
   }
 
@@ -121,9 +144,10 @@
     return true;
   }
 
-  async function copyText() {
+  async function copy(value) {
+    carried = null;
     try {
-      await navigator.clipboard.writeText(box.value);
+      await navigator.clipboard.writeText(value);
       say(O.COPIED);
       return;
     } catch (refused) {
@@ -131,14 +155,21 @@
     }
     box.focus();
     box.select();
+    carried = value;
     let copied = false;
     try { copied = document.execCommand("copy"); } catch (refused) { copied = false; }
     say(copied ? O.COPIED : O.COPY_BY_HAND);
   }
 
+  function copyForChat() {
+    const fenced = chatForm();
+    if (fenced !== null) copy(fenced);
+  }
+
   function setBusy(on) {
     busy = on;
     commands.forEach((id) => { $(id).disabled = on; });
+    offerChat();
     progress.hidden = !on;
   }
 
@@ -249,7 +280,8 @@
   function wire() {
     $("cmdSecure").addEventListener("click", secure);
     $("cmdDeSecure").addEventListener("click", deSecure);
-    $("Command1").addEventListener("click", copyText);
+    $("Command1").addEventListener("click", () => copy(box.value));
+    chatButton.addEventListener("click", copyForChat);
     undoButton.addEventListener("click", undo);
     $("cmdSecureFile").addEventListener("click", () => pick(true));
     $("cmdDeSecureFile").addEventListener("click", () => pick(false));
@@ -275,6 +307,15 @@
     box.addEventListener("input", () => {
       undoTexts = [];
       undoButton.hidden = true;
+      carried = null;
+      offerChat();
+    });
+    box.addEventListener("copy", (e) => {
+      if (carried !== null && box.selectionStart === 0 && box.selectionEnd === box.value.length) {
+        e.clipboardData.setData("text/plain", carried);
+        e.preventDefault();
+      }
+      carried = null;
     });
     document.addEventListener("dragover", (e) => {
       e.preventDefault();
@@ -304,6 +345,7 @@
     } else {
       box.focus();
     }
+    offerChat();
     document.body.dataset.ready = "1";
     performance.mark("hushnote-ready");
   }

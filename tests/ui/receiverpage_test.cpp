@@ -61,12 +61,17 @@ TEST(ReceiverPage, RefusesWhatCannotTravelOrHasNoPlace) {
     EXPECT_THROW(web::CarryMessage(kPage, secured + "<", ""), Failure);
     EXPECT_THROW(web::CarryMessage("<html></html>", secured, ""), Failure);
     EXPECT_THROW(web::CarryMessage(kPage + kPage, secured, ""), Failure);
+    // A chat dropped a character: it would travel as a wrong message.
+    EXPECT_THROW(web::CarryMessage(kPage, secured.substr(1), ""), Failure);
     // "0" reads as "|": the data block holds "?" to "~" only.
     std::string withZero = secured;
     withZero.back() = '|';
     std::string asZero = withZero;
     asZero.back() = '0';
     EXPECT_EQ(web::CarryMessage(kPage, asZero, ""), Carried(withZero, ""));
+    // What a mail quoted and a chat fenced, the page carries clean.
+    EXPECT_EQ(web::CarryMessage(kPage, "> ```\n> " + asZero + "\n> ```\n", ""),
+              Carried(withZero, ""));
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 // The receiver page in headless Chromium, used as a person uses it: type,
 // click, read the box and the status line, pick a file, take the download.
 // Every request the page makes is recorded: it must make none to a network.
+// One row of each trip of the table (tests/trips/make_trips.py) is pasted in;
+// with --count every row is, and the outcomes are counted, not judged, for
+// figures of any page (node --test-name-pattern=trips ... --count).
 //
-//   node tests/web/browser_test.mjs build/wasm/bin/hushnote.html build/dev/bin/hushnote-cli
+//   node tests/web/browser_test.mjs build/wasm/bin/hushnote.html build/dev/bin/hushnote-cli \
+//     build/trips.jsonl
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
@@ -11,7 +15,9 @@ import path from "node:path";
 import { after, before, test } from "node:test";
 import { launch, openPage } from "./cdp.mjs";
 
-const [pagePath, cli] = process.argv.slice(2).map((p) => path.resolve(p));
+const countOnly = process.argv.includes("--count");
+const [pagePath, cli, tripsPath] = process.argv.slice(2).filter((a) => a !== "--count")
+  .map((p) => path.resolve(p));
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-browser-"));
 const downloads = path.join(dir, "downloads");
 fs.mkdirSync(downloads);
@@ -67,6 +73,8 @@ before(async () => {
     { behavior: "allowAndName", downloadPath: downloads, eventsEnabled: true });
   await page.send("Network.enable");
   await page.send("Page.enable");
+  await browser.send("Browser.grantPermissions",
+    { permissions: ["clipboardReadWrite", "clipboardSanitizedWrite"] });
   await page.send("Page.setInterceptFileChooserDialog", { enabled: true });
   await open(pagePath);
 });
@@ -147,6 +155,77 @@ test("secured text wrapped by a mail program de-secures", async () => {
   await page.click("#Command1");
   await page.waitFor("document.getElementById('lblStatus').textContent !== ''");
   assert.equal(await status(), "Text copied to clipboard.");
+});
+
+// One row of each trip, the messages' lengths taken in turn; every row with --count.
+function tripRows() {
+  const rows = fs.readFileSync(tripsPath, "utf8").trim().split("\n").map((l) => JSON.parse(l));
+  if (countOnly) return rows;
+  return [...new Set(rows.map((r) => r.trip))].map((trip, i) => {
+    const ofTrip = rows.filter((r) => r.trip === trip);
+    return ofTrip[(i * 7) % ofTrip.length];
+  });
+}
+
+test("trips through mail and chat pasted in give the message back or a word, never silence",
+  { skip: !tripsPath }, async () => {
+    const rows = tripRows(), counts = { back: 0, told: 0, silent: 0, other: 0 }, wrong = [];
+    for (const row of rows) {
+      await fill("#txtMsg", row.pasted);
+      await fill("#txtPassword", row.password);
+      await page.click("#cmdDeSecure");
+      const [got, said] = [await box(), await status()];
+      const judged = said === "" ? (got === row.message ? "back" : "silent")
+        : /^(The secured text |This is not secured text\.)/.test(said) ? "told" : "other";
+      counts[judged]++;
+      if (!row.expect.split("-or-").includes(judged)) {
+        wrong.push(`${row.trip} (${row.message.length} characters): ${judged}, expected ${row.expect}`);
+      }
+    }
+    console.log(`page trips in Chromium: ${counts.back} back of ${rows.length} tried, ` +
+      `${counts.told} told, ${counts.silent} silent, ${counts.other} other words`);
+    if (!countOnly) assert.deepEqual(wrong, []);
+  });
+
+test("a changed paste is told by name of the Undo button, which brings the paste back", async () => {
+  const secured = runCli(["secure-text"], "pw", "the long way round").trimEnd();
+  const pasted = "> " + secured.slice(0, 12) + secured.slice(13);
+  await fill("#txtMsg", pasted);
+  await fill("#txtPassword", "pw");
+  await page.click("#cmdDeSecure");
+  assert.match(await status(), /^The secured text is 1 character short: .* Undo brings back /);
+  assert.equal((await status()).includes("Ctrl+Z"), false);
+  await page.click("#cmdUndo");
+  assert.equal(await box(), pasted);
+  assert.equal(await status(), "");
+});
+
+test("Copy for Chat puts the fenced secured text on the clipboard, also by the fallback", async () => {
+  const secured = runCli(["secure-text"], "pw", "for the chat").trimEnd();
+  const chatButton = () => page.evaluate("document.getElementById('cmdCopyForChat').disabled");
+  await fill("#txtMsg", "for the chat");
+  assert.equal(await chatButton(), true);
+  const quoted = secured.match(/.{1,30}/g).map((l) => "> " + l).join("\n");
+  await fill("#txtMsg", quoted);
+  assert.equal(await chatButton(), false);
+  // The clipboard API open, then closed as file:// pages in some browsers have it.
+  for (const closed of [false, true]) {
+    await page.evaluate("navigator.clipboard.writeText('nothing yet')");
+    if (closed) await page.evaluate("navigator.clipboard.writeText = () => Promise.reject()");
+    await page.evaluate("document.getElementById('lblStatus').textContent = ''");
+    await page.click("#cmdCopyForChat");
+    await page.waitFor("document.getElementById('lblStatus').textContent !== ''");
+    assert.equal(await status(), "Text copied to clipboard.");
+    await page.evaluate("delete navigator.clipboard.writeText");
+    // The form secure-text --chat prints, but for its last line break.
+    assert.equal(await page.evaluate("navigator.clipboard.readText()"),
+      runCli(["secure-text", "--chat"], "pw", "for the chat").trimEnd(),
+      closed ? "fallback" : "clipboard API");
+  }
+  // Copy Text stays exact.
+  await page.click("#Command1");
+  await page.waitFor("true");
+  assert.equal(await page.evaluate("navigator.clipboard.readText()"), quoted);
 });
 
 test("files picked with the buttons come out as the program writes them", async () => {
@@ -239,16 +318,18 @@ test("every control is labelled, reachable with Tab in order, and fits a phone a
     .filter((c) => !(c.labels && c.labels.length) && !c.textContent.trim()
       && !c.getAttribute('aria-labelledby')).map((c) => c.id)`);
   assert.deepEqual(unlabelled, []);
+  // Copy for Chat is in the order while the box holds secured text.
+  await fill("#txtMsg", runCli(["secure-text"], "pw", "tab").trimEnd());
   await page.click("#txtMsg");
   const order = [];
-  for (let i = 0; i < 7; i++) {
+  for (let i = 0; i < 8; i++) {
     await page.press("Tab");
     order.push(await focused());
     assert.notEqual(await page.evaluate("getComputedStyle(document.activeElement).outlineStyle"),
       "none", await focused());
   }
   assert.deepEqual(order, ["txtPassword", "chkShow", "cmdSecure", "cmdDeSecure", "Command1",
-    "cmdSecureFile", "cmdDeSecureFile"]);
+    "cmdCopyForChat", "cmdSecureFile", "cmdDeSecureFile"]);
   for (const [width, zoom] of [[360, 1], [360, 2]]) {
     await page.send("Emulation.setDeviceMetricsOverride",
       { width: width / zoom, height: 640, deviceScaleFactor: zoom, mobile: false });

@@ -1,7 +1,11 @@
 // The receiver page's engine against the native hushnote-cli, both run now:
 // whatever the program writes the page must write, byte for byte, and read.
 //
-//   node tests/web/engine_test.mjs build/wasm/bin/hushnote.html build/dev/bin/hushnote-cli
+// The table of trips (tests/trips/make_trips.py) is read through the page's
+// De-Secure, every row.
+//
+//   node tests/web/engine_test.mjs build/wasm/bin/hushnote.html build/dev/bin/hushnote-cli \
+//     build/trips.jsonl
 import assert from "node:assert/strict";
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
@@ -10,7 +14,7 @@ import path from "node:path";
 import { createRequire } from "node:module";
 import { test } from "node:test";
 
-const [pagePath, cli] = process.argv.slice(2).map((p) => path.resolve(p));
+const [pagePath, cli, tripsPath] = process.argv.slice(2).map((p) => path.resolve(p));
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-page-"));
 process.on("exit", () => fs.rmSync(dir, { recursive: true, force: true }));
 
@@ -25,8 +29,8 @@ function loadEngine() {
 }
 const engine = await loadEngine();
 const enc = new TextEncoder(), dec = new TextDecoder();
-const O = { NO_MESSAGE: 1, PASSWORD_BLANK: 2, MESSAGE_LIMIT: 3, FAILED: 4, NOT_SECURED: 7,
-  DAMAGED: 8 };
+const O = { OK: 0, NO_MESSAGE: 1, PASSWORD_BLANK: 2, MESSAGE_LIMIT: 3, FAILED: 4,
+  WRONG_PASSWORD: 5, NOT_SECURED: 7, DAMAGED: 8, CHANGED_TEXT: 16, NOT_SECURED_TEXT: 17 };
 
 // --- The C interface, called as the page calls it ---------------------------
 function put(bytes) {
@@ -55,7 +59,12 @@ function deSecureText(text, password) {
   const r = withOut(3 * input.length + 16, (out, cap) =>
     engine._hn_desecure_text(...put(input), ...put(enc.encode(password)), out, cap, out + cap));
   return r.n < 0 ? { refused: -r.n, words: words(-r.n) }
-    : { text: dec.decode(r.bytes), plausible: r.flag === 1 };
+    : { text: dec.decode(r.bytes), outcome: r.flag, words: words(r.flag) };
+}
+function chatForm(text) {
+  const input = enc.encode(text);
+  const r = withOut(input.length + 8, (out, cap) => engine._hn_chat_form(...put(input), out, cap));
+  return r.n < 0 ? { refused: -r.n } : { text: dec.decode(r.bytes) };
 }
 // A file through the page, cut into pieces of the sizes given in turn.
 function pageFile(securing, name, bytes, password, pieces) {
@@ -159,8 +168,69 @@ test("wrapped, short and wrong-password secured text reads as the window reads i
   assert.equal(deSecureText("???D????", "dog").text, "ERR2");
   assert.equal(deSecureText(secured.replace(/\|/g, "0"), "dog").text, message);
   const wrong = deSecureText(secured, "cat");
-  assert.equal(wrong.text.length > 0 && !wrong.plausible, true);
-  assert.equal(deSecureText(secured, "dog").plausible, true);
+  assert.equal(wrong.text.length > 0 && wrong.outcome === O.WRONG_PASSWORD, true);
+  assert.equal(deSecureText(secured, "dog").outcome, O.OK);
+});
+
+// What the status line says beside a De-Secure's result, as the trips judge it.
+function judged(r, message) {
+  if (r.outcome === O.OK) return r.text === message ? "back" : "silent";
+  return r.outcome === O.CHANGED_TEXT || r.outcome === O.NOT_SECURED_TEXT ? "told" : "other";
+}
+
+test("every trip through mail and chat gives the message back or is told; none is silent",
+  { skip: !tripsPath }, () => {
+    const rows = fs.readFileSync(tripsPath, "utf8").trim().split("\n").map((l) => JSON.parse(l));
+    const counts = { back: 0, told: 0, silent: 0, other: 0 }, wrong = [];
+    for (const row of rows) {
+      const got = judged(deSecureText(row.pasted, row.password), row.message);
+      counts[got]++;
+      if (!row.expect.split("-or-").includes(got)) {
+        wrong.push(`${row.trip} (${row.message.length} characters): ${got}, expected ${row.expect}`);
+      }
+    }
+    console.log(`page engine trips: ${counts.back} back of ${rows.length} tried, ` +
+      `${counts.told} told, ${counts.silent} silent`);
+    assert.deepEqual(wrong, []);
+  });
+
+test("changed and foreign text is de-secured anyway, and the status line says so", () => {
+  const secured = secureText("Meet me at the station at ten.", "dog").text;
+  const cases = [
+    { name: "one character dropped", text: secured.slice(0, 20) + secured.slice(21),
+      outcome: O.CHANGED_TEXT, words: /^The secured text is 1 character short: .* Undo brings back/ },
+    { name: "two characters added", text: secured + "\\_", outcome: O.CHANGED_TEXT,
+      words: /^The secured text has 2 characters too many: / },
+    { name: "prose", text: "See you at ten?", outcome: O.NOT_SECURED_TEXT,
+      words: /^This is not secured text\. Undo brings back/ },
+  ];
+  for (const { name, text, outcome, words: expected } of cases) {
+    const r = deSecureText(text, "dog");
+    assert.equal(r.outcome, outcome, name);
+    assert.match(r.words, expected, name);
+    assert.notEqual(r.words.includes("Ctrl+Z"), true, name);
+  }
+  // A character the code page lacks is refused before anything is read.
+  assert.equal(deSecureText("smile 😀", "dog").refused, O.FAILED);
+});
+
+test("Copy for Chat fences the whole secured text the box holds, and nothing else", () => {
+  const secured = secureText("Meet me at ten.", "dog").text;
+  const fenced = "```\n" + secured + "\n```";
+  const cases = [
+    { name: "as secured", text: secured, chat: fenced },
+    { name: "quoted and wrapped", text: secured.match(/.{1,20}/g).map((l) => "> " + l).join("\n"),
+      chat: fenced },
+    { name: "already fenced", text: fenced, chat: fenced },
+    { name: "a character short", text: secured.slice(0, -1), chat: null },
+    { name: "a message", text: "Meet me at ten.", chat: null },
+    { name: "empty", text: "", chat: null },
+  ];
+  for (const { name, text, chat } of cases) {
+    const r = chatForm(text);
+    if (chat === null) assert.equal(r.refused, O.NOT_SECURED_TEXT, name);
+    else assert.equal(r.text, chat, name);
+  }
 });
 
 test("files of 0 B to 1 MiB secure and de-secure as the program's file commands", () => {

@@ -19,5 +19,8 @@ if grep -o -E 'https?://[^ "]*|localStorage|sessionStorage|indexedDB|document\.c
   echo "the page names a web address, uses storage or makes code from text" >&2
   exit 1
 fi
-timeout 300 node tests/web/engine_test.mjs "$page" "$cli"
-timeout 300 node tests/web/browser_test.mjs "$page" "$cli"
+# The trips secured text takes through mail and chat, secured by the program.
+trips=build/trips.jsonl
+timeout 300 python3 tests/trips/make_trips.py "$cli" "$trips"
+timeout 300 node tests/web/engine_test.mjs "$page" "$cli" "$trips"
+timeout 300 node tests/web/browser_test.mjs "$page" "$cli" "$trips"

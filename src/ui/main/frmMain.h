@@ -17,6 +17,9 @@ class QMenu;
 class QPushButton;
 
 namespace hushnote {
+namespace pasted {
+struct Reading;
+}
 
 class MsgTextBox;
 class StatusLine;
@@ -80,8 +83,14 @@ private:
     void cmdSecure_Click();
     void cmdDeSecure_Click();
     void Command1_Click();
+    // The message box's context menu and Ctrl+Shift+C there: the secured
+    // text in the box, fenced as code, to the clipboard; enabled only while
+    // the box holds secured text.
+    void CopyForChat_Click();
     // The message box's text exactly as it holds it, line breaks as LF.
     QString BoxText() const;
+    // The secured text found in the box, as pasted.
+    pasted::Reading ReadBox() const;
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);
@@ -135,6 +144,7 @@ private:
     QAction* mnuSecureFile = nullptr;
     QAction* mnuDeSecureFile = nullptr;
     QAction* mnuSaveReceiverPage = nullptr;
+    QAction* mnuCopyForChat = nullptr;
 
     // One text command, drop or file operation at a time: SetMsg and the drop
     // let pending events run, so a click queued meanwhile must not start a

@@ -1,7 +1,7 @@
 // File, Save Receiver Page...: the page a receiver without Hushnote opens in
 // any browser, with the secured message inside when the sender wants it.
 
-#include "engine/Plausibility.h"
+#include "engine/PastedText.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/QtCodes.h"
@@ -50,18 +50,18 @@ void frmMain::SaveReceiverPage() {
     if (!page) {
         return;
     }
-    std::string text;
-    try {
-        text = qt_codes::ToCodes(MessageText(), codepage::Purpose::DeSecuring);
-    } catch (const Failure&) {
-        // Not secured text, which only Secure makes: the page goes out empty.
-    }
+    // Only secured text that fits its header travels; anything else sends
+    // the page out empty.
+    const QByteArray text = MessageText().toUtf8();
+    const bool secured =
+        pasted::FindSecuredText(
+            std::string_view(text.constData(), static_cast<std::size_t>(text.size())))
+            .fit == pasted::Fit::Whole;
     bool carry = false;
     QString hint;
-    if (plausibility::IsSecuredText(text) &&
-        MessageBox::Show(this, QStringLiteral("Put the secured message in the page?"),
-                         MessageBox::Icon::Question,
-                         MessageBox::Buttons::YesNo) == MessageBox::Answer::kYes) {
+    if (secured && MessageBox::Show(this, QStringLiteral("Put the secured message in the page?"),
+                                    MessageBox::Icon::Question,
+                                    MessageBox::Buttons::YesNo) == MessageBox::Answer::kYes) {
         const auto asked = AskHint(this);
         if (!asked) {
             return;
@@ -81,7 +81,7 @@ void frmMain::SaveReceiverPage() {
     // A pipe no program reads must not freeze the window.
     RunOnFile([&] {
         web::SaveReceiverPage(*page, qt_codes::ToPath(outfile),
-                              carry ? std::optional<std::string>(text) : std::nullopt,
+                              carry ? std::optional<std::string>(text.toStdString()) : std::nullopt,
                               hint.toStdString());
     });
 }
