@@ -14,7 +14,7 @@
 
 #include <array>
 #include <cstdlib>
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -41,20 +41,29 @@ bool IsSecured(char c) {
     return c >= '?' && c <= '~';
 }
 
-// The paste's "?" to "~" in order ("0" as "|"), each with its line.
+// The paste's "?" to "~" in order ("0" as "|"), and how many of them its
+// first line with any holds, and its last.
 struct Chars {
     std::string text;
-    std::vector<std::size_t> line;
+    std::size_t first = 0;
+    std::size_t last = 0;
+    bool oneLine = true;
 };
 
 Chars SecuredChars(std::string_view paste) {
     Chars chars;
-    std::size_t line = 0;
+    bool broken = false; // a line break since the last character
     for (std::size_t i = 0; i < paste.size(); ++i) {
         const char c = paste[i] == '0' ? '|' : paste[i];
         if (IsSecured(c)) {
+            if (broken && !chars.text.empty()) {
+                chars.oneLine = false;
+                chars.last = 0;
+            }
+            broken = false;
             chars.text += c;
-            chars.line.push_back(line);
+            chars.first += chars.oneLine ? 1 : 0;
+            ++chars.last;
             continue;
         }
         // The bytes of a break are never inside another UTF-8 sequence, so
@@ -63,12 +72,12 @@ Chars SecuredChars(std::string_view paste) {
             return i + k < paste.size() ? static_cast<unsigned char>(paste[i + k]) : 0U;
         };
         if (c == '\n' || c == '\r' || c == '\v' || c == '\f') {
-            ++line;
+            broken = true;
         } else if (at(0) == 0xC2 && at(1) == 0x85) { // next line
-            ++line;
+            broken = true;
             ++i;
         } else if (at(0) == 0xE2 && at(1) == 0x80 && (at(2) == 0xA8 || at(2) == 0xA9)) {
-            ++line; // line and paragraph separators
+            broken = true; // line and paragraph separators
             i += 2;
         }
     }
@@ -102,36 +111,17 @@ void Check(std::string_view paste, const Reading& r) {
         (d == 0) != (r.fit == Fit::Whole) || (d < 0) != (r.fit == Fit::Short)) {
         std::abort();
     }
+    // The paste's own characters, less a fence line at either end and the
+    // same run of backticks at both.
     const Chars all = SecuredChars(paste);
     const std::string_view s = all.text;
-    if (s.empty()) {
-        std::abort();
-    }
-    // What a fence line at either end would take with it.
-    std::size_t first = 0;
-    while (first < s.size() && all.line[first] == all.line[0]) {
-        ++first;
-    }
-    std::size_t last = 0;
-    while (last < s.size() && all.line[s.size() - 1 - last] == all.line.back()) {
-        ++last;
-    }
-    const bool opens = FenceLike(s.substr(0, first), true);
-    const bool closes =
-        opens && all.line[0] != all.line.back() && FenceLike(s.substr(s.size() - last), false);
-    for (std::size_t head : {std::size_t{0}, opens ? first : 0}) {
-        for (std::size_t tail : {std::size_t{0}, closes ? last : 0}) {
-            if (head + tail > s.size()) {
-                continue;
-            }
+    const bool opens = FenceLike(s.substr(0, all.first), true);
+    const bool closes = opens && !all.oneLine && FenceLike(s.substr(s.size() - all.last), false);
+    for (std::size_t head : {std::size_t{0}, opens ? all.first : 0}) {
+        for (std::size_t tail : {std::size_t{0}, closes ? all.last : 0}) {
             const std::string_view kept = s.substr(head, s.size() - head - tail);
-            if (kept.size() < r.text.size() || (kept.size() - r.text.size()) % 2 != 0) {
-                continue;
-            }
-            const std::size_t ticks = (kept.size() - r.text.size()) / 2;
-            const std::string fence(ticks, '`');
-            if (kept.substr(0, ticks) == fence && kept.substr(ticks, r.text.size()) == r.text &&
-                kept.substr(ticks + r.text.size()) == fence) {
+            const std::string ticks((kept.size() - std::min(kept.size(), r.text.size())) / 2, '`');
+            if (kept == ticks + r.text + ticks) {
                 return;
             }
         }
