@@ -159,16 +159,23 @@ bool IsBlankLine(const Line& line) {
     return line.begin == line.end && !line.foreign;
 }
 
-// The line without the quote markers and blanks a mail added around it.
+// The line without the quote markers, blanks and invisible characters a mail
+// or an editor added around it: a byte order mark before a fence still opens
+// it.
 std::string_view Trimmed(std::string_view raw) {
-    const auto removable = [](char c) { return c == ' ' || c == '\t' || c == '>'; };
+    std::size_t length = 1;
     std::size_t a = 0;
-    std::size_t b = raw.size();
-    while (a < b && removable(raw[a])) {
-        ++a;
+    for (; a < raw.size(); a += length) {
+        const Kind kind = KindAt(raw, a, length);
+        if (kind != Kind::Blank && kind != Kind::Quote) {
+            break;
+        }
     }
-    while (b > a && (raw[b - 1] == ' ' || raw[b - 1] == '\t')) {
-        --b;
+    std::size_t b = a;
+    for (std::size_t i = a; i < raw.size(); i += length) {
+        if (KindAt(raw, i, length) != Kind::Blank) {
+            b = i + length;
+        }
     }
     return raw.substr(a, b - a);
 }

@@ -53,6 +53,8 @@ TEST(PastedText, EverydayTripsGiveTheSecuredTextBack) {
         {"a backtick fence", "```\n" + s + "\n```\n"},
         {"a tilde fence with a language, quoted", "> ~~~~ text\n> " + s + "\n> ~~~~"},
         {"a fence left open", "```plaintext\n" + Wrapped(s, 80)},
+        {"a tilde fence after a byte order mark, an invisible space at its ends",
+         "\xEF\xBB\xBF~~~ text\xE2\x80\x8B\n" + s + "\n~~~\xC2\xA0"},
         {"inline code", "`" + s + "`"},
     };
     for (const auto& trip : trips) {

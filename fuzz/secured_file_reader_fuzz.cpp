@@ -1,0 +1,150 @@
+// SecuredFileReader fed a file in runs cut where the fuzzer says, against a
+// plain reading of the whole file at once: the same outcome, the same foreign
+// byte at the same place, the same damage, and the same bytes, with the
+// built-in decoder and with the library's.
+//
+// Input: byte 0 holds in its low 4 bits how many run lengths follow (0 to 15,
+// each 0 to 255, used in turn; none, or all 0, feeds the file as one run), and
+// in bit 4 whether the library decodes the body; the rest is the file.
+#include "common/message.h"
+#include "engine/SecuredFile.h"
+#include "engine/VBEncrypt.h"
+#include "fncryptlib/fncryptlib.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+using hushnote::DeSecureOutcome;
+using hushnote::DeSecureResult;
+using hushnote::SecuredFileReader;
+namespace vb = hushnote::VBEncrypt;
+
+struct Reading {
+    DeSecureResult result;
+    std::string ciphered; // only when the file is read
+    std::int64_t position = 0;
+};
+
+// The whole file at once: line breaks go, the first byte that is neither a
+// line break nor secured text refuses the file, the first 8 characters are the
+// header, and the rest decodes as one text cut to the header's length.
+Reading Plainly(std::string_view file) {
+    Reading r;
+    std::string chars;
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        const char c = file[i];
+        if (c == '\r' || c == '\n') {
+            continue;
+        }
+        if ((c < '?' || c > '~') && c != '0') {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(c));
+            r.result.outcome = DeSecureOutcome::NotSecured;
+            r.result.reason = "byte " + hushnote::Grouped(static_cast<long long>(i) + 1) + " is " +
+                              hex + ", which secured text never holds";
+            return r;
+        }
+        chars += c;
+    }
+    const std::string_view all = chars;
+    const std::int64_t length =
+        vb::DecodedHeaderLength(vb::DecodePrintable(all.substr(0, vb::kHeaderChars)));
+    if (length < 0) {
+        r.result.outcome = DeSecureOutcome::NotSecured;
+        return r;
+    }
+    r.position = static_cast<std::int64_t>(file.size());
+    r.ciphered = vb::DecodePrintable(all.substr(std::min(all.size(), vb::kHeaderChars)));
+    if (static_cast<std::int64_t>(r.ciphered.size()) >= length) {
+        r.ciphered.resize(static_cast<std::size_t>(length));
+    } else {
+        r.result = {.outcome = DeSecureOutcome::Damaged,
+                    .expected = length,
+                    .recovered = static_cast<std::int64_t>(r.ciphered.size())};
+    }
+    return r;
+}
+
+// The reader driven as its callers drive it: the header in runs of at most
+// what it wants, the rest of a run and every later one to the body.
+Reading InRuns(std::string_view file, std::string_view cuts, SecuredFileReader reader) {
+    Reading r;
+    bool headerRead = false;
+    bool refused = false;
+    auto readHeader = [&] {
+        headerRead = true;
+        refused = reader.HeaderLength() < 0;
+    };
+    for (std::size_t k = 0; !refused && (!file.empty() || k < cuts.size()); ++k) {
+        std::string_view run = file;
+        if (!cuts.empty()) {
+            run = run.substr(0, static_cast<unsigned char>(cuts[k % cuts.size()]));
+        }
+        file.remove_prefix(run.size());
+        while (!headerRead && !refused && !run.empty()) {
+            const std::string_view part = run.substr(0, reader.HeaderWanted());
+            run.remove_prefix(part.size());
+            if (!reader.TakeHeader(std::string(part))) {
+                refused = true;
+            } else if (reader.HeaderWanted() == 0) {
+                readHeader();
+            }
+        }
+        if (headerRead && !refused) {
+            std::string body(run);
+            const auto plain = reader.TakeBody(body);
+            refused = !plain;
+            r.ciphered += plain.value_or("");
+        }
+    }
+    if (!headerRead && !refused) {
+        readHeader();
+    }
+    if (!refused) {
+        r.ciphered += reader.Finish();
+        r.position = reader.Position();
+    } else {
+        r.ciphered.clear();
+    }
+    r.result = reader.Result();
+    return r;
+}
+
+void Same(const Reading& a, const Reading& b) {
+    if (a.result.outcome != b.result.outcome || a.result.reason != b.result.reason ||
+        a.result.expected != b.result.expected || a.result.recovered != b.result.recovered ||
+        a.result.wroteInPlace != b.result.wroteInPlace || a.ciphered != b.ciphered ||
+        a.position != b.position) {
+        std::abort();
+    }
+}
+
+std::string LibraryDecode(std::string_view groups) {
+    std::string out(groups.size(), ' ');
+    const std::int32_t n = DecodeText(reinterpret_cast<const std::uint8_t*>(groups.data()),
+                                      static_cast<std::int32_t>(groups.size()),
+                                      reinterpret_cast<std::uint8_t*>(out.data()));
+    out.resize(static_cast<std::size_t>(n));
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t cutCount = std::min<std::size_t>(data[0] & 15, size - 1);
+    std::string_view cuts = input.substr(1, cutCount);
+    if (cuts.find_first_not_of('\0') == std::string_view::npos) {
+        cuts = {};
+    }
+    const std::string_view file = input.substr(1 + cutCount);
+    Same(Plainly(file),
+         InRuns(file, cuts,
+                (data[0] & 16) != 0 ? SecuredFileReader(LibraryDecode) : SecuredFileReader()));
+    return 0;
+}
