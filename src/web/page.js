@@ -10,8 +10,8 @@
   const O = { NO_MESSAGE: 1, PASSWORD_BLANK: 2, FAILED: 4, WRONG_PASSWORD: 5, COPIED: 6,
     DAMAGED: 8, SECURING_TEXT: 10, DESECURING_TEXT: 11, SECURING_FILE: 12,
     DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15 };
-  const SECURE_PIECE = 3 * 349525; // a whole number of groups of 3 bytes
-  const DESECURE_PIECE = 1 << 20;
+  const SECURE_PIECE = 3 * 699051; // a whole number of groups of 3 bytes
+  const DESECURE_PIECE = 1 << 21;
   const encoder = new TextEncoder(), decoder = new TextDecoder();
   let engine = null;
   // What each De-Secure replaced, latest last: a wrong password and then the
@@ -153,8 +153,17 @@
     setTimeout(() => URL.revokeObjectURL(url), 60000);
   }
 
-  // Secures or de-secures a file in pieces, giving the page a turn between
-  // them so it stays responsive and the progress shows.
+  // A turn for the page between pieces: input is handled and the progress
+  // painted, with none of the delay a timer adds.
+  const turn = () => new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = resolve;
+    channel.port2.postMessage(0);
+  });
+
+  // Secures or de-secures a file as the browser streams it in: its bytes go
+  // straight into the engine's memory, piece by piece, and each piece's
+  // output becomes a part of the download at once.
   async function runFile(securing, file) {
     if (busy) return;
     if (password.value === "") {
@@ -169,24 +178,51 @@
     const outCap = securing ? (piece / 3 + 1) * 4 : piece + 4;
     const inPtr = engine._malloc(piece), outPtr = engine._malloc(outCap + 4);
     const parts = [], pw = passwordBytes();
+    let stream = null;
     try {
       let n = call(engine._hn_file_begin, [name, pw], 8, (fn, args, out, cap) => {
         const got = fn(securing ? 1 : 0, args[0], args[1], file.size, args[2], args[3], out, cap);
         if (got > 0) parts.push(read(out, got));
         return got;
       });
-      for (let offset = 0; n >= 0 && offset < file.size; offset += piece) {
-        const left = call(engine._hn_progress_words, [], 32, (fn, args, out, cap) =>
-          text(out, fn(file.size - offset, out, cap)));
-        status.textContent = left;
-        progress.value = offset / file.size;
-        // Reading the piece gives the page its turn: input is handled and
-        // the progress painted between pieces.
-        const bytes = new Uint8Array(await file.slice(offset, offset + piece).arrayBuffer());
-        engine.HEAPU8.set(bytes, inPtr);
-        n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
-        if (n > 0) parts.push(read(outPtr, n));
+      let done = 0, filled = 0, received = 0, shown = -Infinity;
+      // At most ten times a second: each new figure costs the page a layout.
+      const showProgress = () => {
+        if (performance.now() - shown < 100) return;
+        shown = performance.now();
+        status.textContent = call(engine._hn_progress_words, [], 32, (fn, args, out, cap) =>
+          text(out, fn(file.size - done, out, cap)));
+        progress.value = done / file.size;
+      };
+      // The Blob copies the output at once, so the next piece may reuse it.
+      const work = () => {
+        n = engine._hn_file_piece(inPtr, filled, outPtr, outCap);
+        if (n > 0) parts.push(new Blob([engine.HEAPU8.subarray(outPtr, outPtr + n)]));
+        done += filled;
+        filled = 0;
+      };
+      if (n >= 0 && file.size > 0) showProgress();
+      stream = file.stream().getReader();
+      while (n >= 0) {
+        const chunk = await stream.read();
+        if (chunk.done) break;
+        const bytes = chunk.value;
+        received += bytes.length;
+        if (received > file.size) throw new Error("the file grew while it was read");
+        for (let at = 0; n >= 0 && at < bytes.length;) {
+          const take = Math.min(piece - filled, bytes.length - at);
+          engine.HEAPU8.set(bytes.subarray(at, at + take), inPtr + filled);
+          filled += take;
+          at += take;
+          if (filled === piece) {
+            work();
+            showProgress();
+            await turn();
+          }
+        }
       }
+      if (n >= 0 && filled > 0) work();
+      if (n >= 0 && done !== file.size) throw new Error("the file shrank while it was read");
       let outcome = 0;
       if (n >= 0) {
         n = engine._hn_file_end(outPtr, outCap, outPtr + outCap);
@@ -202,10 +238,12 @@
       offer(parts, outName);
       say(outcome === O.DAMAGED ? O.DAMAGED : O.FILE_SAVED);
     } catch (failure) {
-      // The file went or changed while it was read: the engine drops the key.
+      // The file went or changed while it was read: the engine drops the key,
+      // and nothing is offered.
       engine._hn_file_end(outPtr, outCap, outPtr + outCap);
       status.textContent = unreadable(file);
     } finally {
+      if (stream) stream.cancel().catch(() => {});
       pw.fill(0);
       engine.HEAPU8.fill(0, inPtr, inPtr + piece);
       engine.HEAPU8.fill(0, outPtr, outPtr + outCap + 4);

@@ -151,7 +151,7 @@ test("secured text wrapped by a mail program de-secures", async () => {
 
 test("files picked with the buttons come out as the program writes them", async () => {
   // More than one of the page's pieces, so the keystream and the groups must run on.
-  const plain = Buffer.from(Array.from({ length: 1100000 }, (_, i) => (i * 7919) % 251));
+  const plain = Buffer.from(Array.from({ length: 2200000 }, (_, i) => (i * 7919) % 251));
   fs.writeFileSync(path.join(dir, "report.pdf"), plain);
   runCli(["secure-file", "report.pdf", "cli.hush"], "€ file");
   await fill("#txtPassword", "€ file");
@@ -165,6 +165,13 @@ test("files picked with the buttons come out as the program writes them", async 
   const back = await throughFile("#cmdDeSecureFile", path.join(dir, "report.pdf.hush"));
   assert.equal(back.name, "report.pdf");
   assert.ok(back.bytes.equals(plain));
+
+  // No piece at all: the header alone.
+  fs.writeFileSync(path.join(dir, "empty.txt"), "");
+  runCli(["secure-file", "empty.txt", "empty.hush"], "€ file");
+  await fill("#txtPassword", "€ file");
+  const empty = await throughFile("#cmdSecureFile", path.join(dir, "empty.txt"));
+  assert.ok(empty.bytes.equals(fs.readFileSync(path.join(dir, "empty.hush"))));
 
   fs.writeFileSync(path.join(dir, "notes.txt"), "not secured at all");
   await fill("#txtPassword", "€ file");
