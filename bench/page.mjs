@@ -7,7 +7,7 @@ import { execFileSync } from "node:child_process";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
-import { launch, openPage } from "../tests/web/cdp.mjs";
+import { launch, openPage, removeFolder } from "../tests/web/cdp.mjs";
 
 const [pagePath, cli] = process.argv.slice(2).map((p) => path.resolve(p));
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-bench-"));
@@ -93,4 +93,4 @@ for (let round = 0; round < 3; round++) {
     `de-secure page ${pageDeSecure.toFixed(0)} ms / cli ${cliDeSecure.toFixed(0)} ms = ${(pageDeSecure / cliDeSecure).toFixed(2)}x`);
 }
 await browser.close();
-fs.rmSync(dir, { recursive: true, force: true });
+removeFolder(dir);

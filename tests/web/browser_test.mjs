@@ -9,7 +9,7 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { after, before, test } from "node:test";
-import { launch, openPage } from "./cdp.mjs";
+import { launch, openPage, removeFolder } from "./cdp.mjs";
 
 const [pagePath, cli] = process.argv.slice(2).map((p) => path.resolve(p));
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-browser-"));
@@ -72,7 +72,7 @@ before(async () => {
 });
 after(async () => {
   await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  removeFolder(dir);
 });
 
 test("a message secures to the program's secured text and comes back", async () => {
