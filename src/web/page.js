@@ -12,6 +12,7 @@
     DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15 };
   const SECURE_PIECE = 3 * 699051; // a whole number of groups of 3 bytes
   const DESECURE_PIECE = 1 << 21;
+  const BLOCK_PIECES = 8; // read at once: any file that can be secured is one block
   const encoder = new TextEncoder(), decoder = new TextDecoder();
   let engine = null;
   // What each De-Secure replaced, latest last: a wrong password and then the
@@ -161,9 +162,8 @@
     channel.port2.postMessage(0);
   });
 
-  // Secures or de-secures a file as the browser streams it in: its bytes go
-  // straight into the engine's memory, piece by piece, and each piece's
-  // output becomes a part of the download at once.
+  // Secures or de-secures a file piece by piece, each piece's output a part
+  // of the download at once, with a turn for the page between pieces.
   async function runFile(securing, file) {
     if (busy) return;
     if (password.value === "") {
@@ -178,14 +178,13 @@
     const outCap = securing ? (piece / 3 + 1) * 4 : piece + 4;
     const inPtr = engine._malloc(piece), outPtr = engine._malloc(outCap + 4);
     const parts = [], pw = passwordBytes();
-    let stream = null;
     try {
       let n = call(engine._hn_file_begin, [name, pw], 8, (fn, args, out, cap) => {
         const got = fn(securing ? 1 : 0, args[0], args[1], file.size, args[2], args[3], out, cap);
         if (got > 0) parts.push(read(out, got));
         return got;
       });
-      let done = 0, filled = 0, received = 0, shown = -Infinity;
+      let done = 0, shown = -Infinity;
       // At most ten times a second: each new figure costs the page a layout.
       const showProgress = () => {
         if (performance.now() - shown < 100) return;
@@ -194,35 +193,31 @@
           text(out, fn(file.size - done, out, cap)));
         progress.value = done / file.size;
       };
-      // The Blob copies the output at once, so the next piece may reuse it.
-      const work = () => {
-        n = engine._hn_file_piece(inPtr, filled, outPtr, outCap);
-        if (n > 0) parts.push(new Blob([engine.HEAPU8.subarray(outPtr, outPtr + n)]));
-        done += filled;
-        filled = 0;
+      // The browser reads a block fastest while the page waits for it, and
+      // reads the next one while the engine works on this one. A file that
+      // changed meanwhile is refused by the browser.
+      const readBlock = (at) => {
+        const block = file.slice(at, at + BLOCK_PIECES * piece).arrayBuffer();
+        block.catch(() => {}); // awaited below, unless the file ends first
+        return block;
       };
-      if (n >= 0 && file.size > 0) showProgress();
-      stream = file.stream().getReader();
-      while (n >= 0) {
-        const chunk = await stream.read();
-        if (chunk.done) break;
-        const bytes = chunk.value;
-        received += bytes.length;
-        if (received > file.size) throw new Error("the file grew while it was read");
-        for (let at = 0; n >= 0 && at < bytes.length;) {
-          const take = Math.min(piece - filled, bytes.length - at);
-          engine.HEAPU8.set(bytes.subarray(at, at + take), inPtr + filled);
-          filled += take;
-          at += take;
-          if (filled === piece) {
-            work();
-            showProgress();
-            await turn();
-          }
+      let next = file.size > 0 ? readBlock(0) : null;
+      if (n >= 0 && next) showProgress();
+      while (n >= 0 && done < file.size) {
+        const block = new Uint8Array(await next);
+        if (block.length === 0) throw new Error("the file shrank while it was read");
+        next = done + block.length < file.size ? readBlock(done + block.length) : null;
+        for (let at = 0; n >= 0 && at < block.length; at += piece) {
+          const bytes = block.subarray(at, at + piece);
+          engine.HEAPU8.set(bytes, inPtr);
+          n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
+          // The Blob copies the output at once, so the next piece may reuse it.
+          if (n > 0) parts.push(new Blob([engine.HEAPU8.subarray(outPtr, outPtr + n)]));
+          done += bytes.length;
+          showProgress();
+          await turn();
         }
       }
-      if (n >= 0 && filled > 0) work();
-      if (n >= 0 && done !== file.size) throw new Error("the file shrank while it was read");
       let outcome = 0;
       if (n >= 0) {
         n = engine._hn_file_end(outPtr, outCap, outPtr + outCap);
@@ -243,7 +238,6 @@
       engine._hn_file_end(outPtr, outCap, outPtr + outCap);
       status.textContent = unreadable(file);
     } finally {
-      if (stream) stream.cancel().catch(() => {});
       pw.fill(0);
       engine.HEAPU8.fill(0, inPtr, inPtr + piece);
       engine.HEAPU8.fill(0, outPtr, outPtr + outCap + 4);
