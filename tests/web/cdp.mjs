@@ -64,7 +64,7 @@ export async function launch(extraArgs = []) {
     }
     removeFolder(profile);
   };
-  return { send, on: (l) => listeners.push(l), close };
+  return { send, on: (l) => listeners.push(l), close, pid: child.pid };
 }
 
 // One page (tab) with helpers that act as a person would: click what is
