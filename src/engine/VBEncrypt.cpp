@@ -15,10 +15,6 @@ std::uint8_t Code(char c) {
     return static_cast<std::uint8_t>(c);
 }
 
-std::size_t EncodedSize(std::size_t n) {
-    return (n + 2) / 3 * 4;
-}
-
 // Writes EncodedSize(s.size()) characters at o; a last partial group is
 // filled with spaces (unciphered).
 void EncodeInto(std::string_view s, char* o) {
@@ -35,6 +31,10 @@ void EncodeInto(std::string_view s, char* o) {
 }
 
 } // namespace
+
+std::size_t EncodedSize(std::size_t n) {
+    return (n + 2) / 3 * 4;
+}
 
 const CipherState& State() {
     return gState;
@@ -102,6 +102,11 @@ std::string EncodePrintable(std::string_view s) {
     std::string out(EncodedSize(s.size()), '?');
     EncodeInto(s, out.data());
     return out;
+}
+
+std::size_t EncodePrintableInto(std::string_view s, char* out) {
+    EncodeInto(s, out);
+    return EncodedSize(s.size());
 }
 
 std::string DecodePrintable(std::string_view s) {

@@ -60,6 +60,14 @@ std::string CipherString(std::string_view text, std::string_view password);
 // with spaces. Throws Failure(kErrInvalidArgument) for an empty input.
 std::string EncodePrintable(std::string_view s);
 
+// The characters EncodePrintable makes of n codes: 4 for every 3 begun.
+std::size_t EncodedSize(std::size_t n);
+
+// EncodePrintable into out, which holds EncodedSize(s.size()) characters and
+// lies apart from s; returns how many it wrote. Any input, the empty one too:
+// a caller that keeps its own buffers, piece after piece, allocates nothing.
+std::size_t EncodePrintableInto(std::string_view s, char* out);
+
 // The inverse for characters "?" to "~". Characters below "?" count as "?",
 // "0" reads as "|", up to 3 characters after the last whole group are
 // ignored. Fewer than 4 characters give as many spaces; a group whose first

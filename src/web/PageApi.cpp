@@ -37,9 +37,17 @@ int32_t Fail(int32_t outcome, std::string words) {
     return -outcome;
 }
 
+bool TooSmall(std::size_t n, int32_t outCap) {
+    if (outCap >= 0 && n <= static_cast<std::size_t>(outCap)) {
+        return false;
+    }
+    Fail(HN_FAILED, "Internal error: the page's buffer is too small.");
+    return true;
+}
+
 int32_t Put(std::string_view bytes, void* out, int32_t outCap) {
-    if (outCap < 0 || bytes.size() > static_cast<std::size_t>(outCap)) {
-        return Fail(HN_FAILED, "Internal error: the page's buffer is too small.");
+    if (TooSmall(bytes.size(), outCap)) {
+        return -HN_FAILED;
     }
     std::memcpy(out, bytes.data(), bytes.size());
     return static_cast<int32_t>(bytes.size());

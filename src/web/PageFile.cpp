@@ -33,6 +33,10 @@ struct FileWork {
     std::string output; // the download's name
     std::optional<VBEncrypt::KeyedState> key;
     SecuredFileReader reader;
+    // A piece on its way: securing ciphers it here, de-securing drops its
+    // line breaks here. Kept from piece to piece, so a piece allocates
+    // nothing; it never holds clear bytes once a piece is done.
+    std::string piece;
 };
 
 FileWork& Work() {
@@ -62,12 +66,30 @@ int32_t NotSecured() {
     return Fail(HN_NOT_SECURED, Outcome());
 }
 
-// Deciphers in place: the clear bytes never sit in a block that is freed
-// unwiped.
-Secret Plain(std::string ciphered) {
-    Secret plain(std::move(ciphered));
-    VBEncrypt::CipherNextBytes(plain.value().data(), plain.value().size());
-    return plain;
+// Deciphers in the caller's buffer: the clear bytes are never in a block of
+// the engine's own, and the page wipes its buffer when the file is done.
+int32_t PutDeciphered(std::string_view ciphered, uint8_t* out, int32_t outCap) {
+    const int32_t n = Put(ciphered, out, outCap);
+    if (n > 0) {
+        VBEncrypt::CipherNextBytes(reinterpret_cast<char*>(out), static_cast<std::size_t>(n));
+    }
+    return n;
+}
+
+// Ciphers and encodes a piece into the caller's buffer, with no copy but the
+// one the cipher works on.
+int32_t SecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
+    if (in.empty()) {
+        return 0;
+    }
+    if (TooSmall(VBEncrypt::EncodedSize(in.size()), outCap)) {
+        return -HN_FAILED;
+    }
+    std::string& piece = Work().piece;
+    piece.assign(in);
+    VBEncrypt::CipherNextBytes(piece.data(), piece.size());
+    return static_cast<int32_t>(
+        VBEncrypt::EncodePrintableInto(piece, reinterpret_cast<char*>(out)));
 }
 
 int32_t DeSecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
@@ -86,12 +108,13 @@ int32_t DeSecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
             return NotSecured();
         }
     }
-    std::string run(in);
+    std::string& run = Work().piece;
+    run.assign(in);
     const auto ciphered = reader.TakeBody(run);
     if (!ciphered) {
         return NotSecured();
     }
-    return Put(Plain(*ciphered).value(), out, outCap);
+    return PutDeciphered(*ciphered, out, outCap);
 }
 
 } // namespace
@@ -148,32 +171,31 @@ extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t nam
 
 extern "C" int32_t hn_file_piece(const uint8_t* in, int32_t in_len, uint8_t* out, int32_t out_cap) {
     const std::string_view piece = View(reinterpret_cast<const char*>(in), in_len);
+    int32_t n = 0;
     try {
-        if (!Work().securing) {
-            return DeSecurePiece(piece, out, out_cap);
-        }
-        if (piece.empty()) {
-            return 0;
-        }
-        std::string ciphered(piece);
-        VBEncrypt::CipherNextBytes(ciphered.data(), ciphered.size());
-        return Put(VBEncrypt::EncodePrintable(ciphered), out, out_cap);
+        n = Work().securing ? SecurePiece(piece, out, out_cap) : DeSecurePiece(piece, out, out_cap);
     } catch (const std::bad_alloc&) {
-        return Fail(HN_FAILED, "Out of memory");
+        n = Fail(HN_FAILED, "Out of memory");
     }
+    // A piece that failed ends the file: the keystream goes at once.
+    if (n < 0) {
+        Work().key.reset();
+    }
+    return n;
 }
 
 extern "C" int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome) {
     FileWork& w = Work();
     *outcome = HN_OK;
-    Secret plain;
+    w.piece = std::string();
+    int32_t n = 0;
     if (!w.securing) {
         // A file shorter than a header is read as the program reads it: what
         // there is decodes as the header.
         if (w.reader.HeaderWanted() > 0 && w.reader.HeaderLength() < 0) {
             return NotSecured();
         }
-        plain = Plain(w.reader.Finish());
+        n = PutDeciphered(w.reader.Finish(), out, out_cap);
         if (w.reader.Result().outcome == DeSecureOutcome::Damaged) {
             *outcome = HN_DAMAGED;
             LastWords() = Outcome();
@@ -181,5 +203,5 @@ extern "C" int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome) 
     }
     w.key.reset();
     SavedWords() = words::OfferedAsDownload(QuotedPath(w.output));
-    return Put(plain.value(), out, out_cap);
+    return n;
 }

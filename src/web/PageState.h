@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ int32_t Fail(int32_t outcome, std::string words);
 
 // Copies bytes to out when they fit in outCap, and returns their count.
 int32_t Put(std::string_view bytes, void* out, int32_t outCap);
+
+// True, with the words of -HN_FAILED kept for hn_words(), when n bytes do not
+// fit in an out of outCap bytes.
+bool TooSmall(std::size_t n, int32_t outCap);
 
 // n bytes at p; nothing for a null pointer or a count below 1.
 std::string_view View(const char* p, int32_t n);

@@ -130,7 +130,12 @@ int32_t hn_file_begin(int32_t securing, const char* name, int32_t name_len, doub
 /*
  * The next piece of the file, in order. Securing: every piece but the last a
  * multiple of 3 bytes; out: at least (in_len / 3 + 1) * 4 bytes. De-securing:
- * any length; out: at least in_len + 4 bytes. -HN_NOT_SECURED ends the file.
+ * any length; out: at least in_len + 4 bytes. The output is made in out
+ * itself: a de-secured piece is deciphered there and nowhere else, so the
+ * caller wipes out when the file is done. Between pieces the engine keeps one
+ * piece's worth of memory, never clear bytes, until hn_file_end. A negative
+ * value (-HN_NOT_SECURED, or -HN_FAILED for too small an out) ends the file:
+ * the keystream is wiped at once.
  */
 int32_t hn_file_piece(const uint8_t* in, int32_t in_len, uint8_t* out, int32_t out_cap);
 

@@ -11,8 +11,9 @@
   const O = { OK: 0, NO_MESSAGE: 1, PASSWORD_BLANK: 2, FAILED: 4, WRONG_PASSWORD: 5, COPIED: 6,
     DAMAGED: 8, SECURING_TEXT: 10, DESECURING_TEXT: 11, SECURING_FILE: 12,
     DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15 };
-  const SECURE_PIECE = 3 * 349525; // a whole number of groups of 3 bytes
-  const DESECURE_PIECE = 1 << 20;
+  const SECURE_PIECE = 3 * 699051; // a whole number of groups of 3 bytes
+  const DESECURE_PIECE = 1 << 21;
+  const BLOCK_PIECES = 8; // read at once: any file that can be secured is one block
   const encoder = new TextEncoder(), decoder = new TextDecoder();
   let engine = null;
   // What each De-Secure replaced, latest last: a wrong password and then the
@@ -184,8 +185,16 @@
     setTimeout(() => URL.revokeObjectURL(url), 60000);
   }
 
-  // Secures or de-secures a file in pieces, giving the page a turn between
-  // them so it stays responsive and the progress shows.
+  // A turn for the page between pieces: input is handled and the progress
+  // painted, with none of the delay a timer adds.
+  const turn = () => new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = resolve;
+    channel.port2.postMessage(0);
+  });
+
+  // Secures or de-secures a file piece by piece, each piece's output a part
+  // of the download at once, with a turn for the page between pieces.
   async function runFile(securing, file, pwGiven) {
     if (busy) return;
     if (!pwGiven && password.value === "") {
@@ -206,17 +215,39 @@
         if (got > 0) parts.push(read(out, got));
         return got;
       });
-      for (let offset = 0; n >= 0 && offset < file.size; offset += piece) {
-        const left = call(engine._hn_progress_words, [], 32, (fn, args, out, cap) =>
-          text(out, fn(file.size - offset, out, cap)));
-        status.textContent = left;
-        progress.value = offset / file.size;
-        // Reading the piece gives the page its turn: input is handled and
-        // the progress painted between pieces.
-        const bytes = new Uint8Array(await file.slice(offset, offset + piece).arrayBuffer());
-        engine.HEAPU8.set(bytes, inPtr);
-        n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
-        if (n > 0) parts.push(read(outPtr, n));
+      let done = 0, shown = -Infinity;
+      // At most ten times a second: each new figure costs the page a layout.
+      const showProgress = () => {
+        if (performance.now() - shown < 100) return;
+        shown = performance.now();
+        status.textContent = call(engine._hn_progress_words, [], 32, (fn, args, out, cap) =>
+          text(out, fn(file.size - done, out, cap)));
+        progress.value = done / file.size;
+      };
+      // The browser reads a block fastest while the page waits for it, and
+      // reads the next one while the engine works on this one. A file that
+      // changed meanwhile is refused by the browser.
+      const readBlock = (at) => {
+        const block = file.slice(at, at + BLOCK_PIECES * piece).arrayBuffer();
+        block.catch(() => {}); // awaited below, unless the file ends first
+        return block;
+      };
+      let next = file.size > 0 ? readBlock(0) : null;
+      if (n >= 0 && next) showProgress();
+      while (n >= 0 && done < file.size) {
+        const block = new Uint8Array(await next);
+        if (block.length === 0) throw new Error("the file shrank while it was read");
+        next = done + block.length < file.size ? readBlock(done + block.length) : null;
+        for (let at = 0; n >= 0 && at < block.length; at += piece) {
+          const bytes = block.subarray(at, at + piece);
+          engine.HEAPU8.set(bytes, inPtr);
+          n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
+          // The Blob copies the output at once, so the next piece may reuse it.
+          if (n > 0) parts.push(new Blob([engine.HEAPU8.subarray(outPtr, outPtr + n)]));
+          done += bytes.length;
+          showProgress();
+          await turn();
+        }
       }
       let outcome = 0;
       if (n >= 0) {
@@ -233,7 +264,8 @@
       offer(parts, outName);
       say(outcome === O.DAMAGED ? O.DAMAGED : O.FILE_SAVED);
     } catch (failure) {
-      // The file went or changed while it was read: the engine drops the key.
+      // The file went or changed while it was read: the engine drops the key,
+      // and nothing is offered.
       engine._hn_file_end(outPtr, outCap, outPtr + outCap);
       status.textContent = unreadable(file);
     } finally {

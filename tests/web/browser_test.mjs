@@ -13,7 +13,7 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { after, before, test } from "node:test";
-import { launch, openPage } from "./cdp.mjs";
+import { launch, openPage, removeFolder } from "./cdp.mjs";
 
 const countOnly = process.argv.includes("--count");
 const [pagePath, cli, tripsPath] = process.argv.slice(2).filter((a) => a !== "--count")
@@ -80,7 +80,7 @@ before(async () => {
 });
 after(async () => {
   await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  removeFolder(dir);
 });
 
 test("a message secures to the program's secured text and comes back", async () => {
@@ -230,8 +230,10 @@ test("Copy for Chat puts the fenced secured text on the clipboard, also by the f
 });
 
 test("files picked with the buttons come out as the program writes them", async () => {
-  // More than one of the page's pieces, so the keystream and the groups must run on.
-  const plain = Buffer.from(Array.from({ length: 1100000 }, (_, i) => (i * 7919) % 251));
+  // Many of the page's pieces, so the keystream and the groups must run on,
+  // and secured to more than one block of the pieces it reads at once.
+  const plain = Buffer.alloc(12600000);
+  for (let i = 0; i < plain.length; i++) plain[i] = (i * 7919) % 251;
   fs.writeFileSync(path.join(dir, "report.pdf"), plain);
   runCli(["secure-file", "report.pdf", "cli.hush"], "€ file");
   await fill("#txtPassword", "€ file");
@@ -246,6 +248,13 @@ test("files picked with the buttons come out as the program writes them", async 
   const back = await throughFile("#cmdDeSecureFile", path.join(dir, "report.pdf.hush"));
   assert.equal(back.name, "report.pdf");
   assert.ok(back.bytes.equals(plain));
+
+  // No piece at all: the header alone.
+  fs.writeFileSync(path.join(dir, "empty.txt"), "");
+  runCli(["secure-file", "empty.txt", "empty.hush"], "€ file");
+  await fill("#txtPassword", "€ file");
+  const empty = await throughFile("#cmdSecureFile", path.join(dir, "empty.txt"));
+  assert.ok(empty.bytes.equals(fs.readFileSync(path.join(dir, "empty.hush"))));
 
   fs.writeFileSync(path.join(dir, "notes.txt"), "not secured at all");
   await fill("#txtPassword", "€ file");

@@ -5,6 +5,17 @@ import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 
+// Removes a temporary folder the browser wrote into. A helper process that
+// is still going may add a file while it goes, so it is tried a few times;
+// what still cannot go stays in the temporary folder, which fails nothing.
+export function removeFolder(folder) {
+  try {
+    fs.rmSync(folder, { recursive: true, force: true, maxRetries: 5, retryDelay: 200 });
+  } catch (left) {
+    console.error(`left behind: ${folder} (${left.code})`);
+  }
+}
+
 export async function launch(extraArgs = []) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "hushnote-chromium-"));
   const chromium = process.env.CHROMIUM || "/usr/bin/chromium";
@@ -14,6 +25,11 @@ export async function launch(extraArgs = []) {
     "--disable-sync", "--remote-debugging-pipe", `--user-data-dir=${profile}`, ...extraArgs,
     "about:blank"], { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"] });
   const writer = child.stdio[3], reader = child.stdio[4];
+  // A browser that is gone shows as a command that gets no answer, not as an
+  // error thrown from the pipe.
+  writer.on("error", () => {});
+  reader.on("error", () => {});
+  const exited = new Promise((resolve) => child.once("exit", resolve));
   let nextId = 1, buffered = "";
   const pending = new Map(), listeners = [];
   reader.on("data", (chunk) => {
@@ -37,14 +53,18 @@ export async function launch(extraArgs = []) {
     pending.set(id, { resolve, reject });
     writer.write(JSON.stringify({ id, method, params, ...(sessionId ? { sessionId } : {}) }) + "\0");
   });
-  const close = () => new Promise((resolve) => {
-    child.on("exit", () => {
-      fs.rmSync(profile, { recursive: true, force: true });
-      resolve();
-    });
-    child.kill();
-  });
-  return { send, on: (l) => listeners.push(l), close };
+  // The browser is asked to quit, which ends its helper processes too, and
+  // its profile goes only once it has exited.
+  const close = async () => {
+    if (child.exitCode === null && child.signalCode === null) {
+      send("Browser.close").catch(() => {}); // answered, or not, as the pipe closes
+      const stuck = setTimeout(() => child.kill("SIGKILL"), 10000);
+      await exited;
+      clearTimeout(stuck);
+    }
+    removeFolder(profile);
+  };
+  return { send, on: (l) => listeners.push(l), close, pid: child.pid };
 }
 
 // One page (tab) with helpers that act as a person would: click what is

@@ -323,6 +323,22 @@ test("a dropped file is de-secured when it is a secured file, an empty one too",
   assert.equal(back.bytes.length + back.words.length, 0);
 });
 
+test("a piece never writes past the page's buffer", () => {
+  const secured = pageFile(1, "f", bytesOf(30), "pw", [30]).bytes;
+  const cases = [[1, bytesOf(3), 3, -O.FAILED], [1, bytesOf(3), 4, 4],
+    [0, secured, 29, -O.FAILED], [0, secured, 30, 30]];
+  for (const [securing, data, cap, expected] of cases) {
+    withOut(8, (out) => engine._hn_file_begin(securing, ...put(enc.encode("f")), data.length,
+      ...put(enc.encode("pw")), out, 8));
+    const out = engine._malloc(cap + 4);
+    engine.HEAPU8.fill(0xAA, out, out + cap + 4);
+    assert.equal(engine._hn_file_piece(...put(data), out, cap), expected, `${securing} ${cap}`);
+    assert.equal(engine.HEAPU8[out + cap], 0xAA, `${securing} ${cap}`);
+    engine._free(out);
+    withOut(8, (o, c) => engine._hn_file_end(o, c, o + c));
+  }
+});
+
 test("a file over 16,777,215 bytes is refused before anything is written", () => {
   const r = pageFile(1, "big.iso", { length: 16777216, subarray: () => [] }, "pw", [1]);
   assert.equal(r.refused, O.FAILED);
