@@ -110,7 +110,10 @@ extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
     case HN_MESSAGE_LIMIT:
         return Put(words::kMessageLimit, out, out_cap);
     case HN_WRONG_PASSWORD:
-        return Put(words::kWrongPassword, out, out_cap);
+        return Put(words::kWrongPasswordOnPage, out, out_cap);
+    case HN_SECURE_AGAIN:
+        return Put(std::string(words::kSecureAgain) + " " + std::string(words::kPressSecureAgain),
+                   out, out_cap);
     case HN_COPIED:
         return Put(words::kTextCopied, out, out_cap);
     case HN_SECURING_TEXT:
