@@ -1,6 +1,9 @@
 // Screenshots of the receiver page, light and dark, at desktop and phone
 // width: as a receiver opens it, holding secured text (Copy for Chat offered),
-// and after De-Secure of a paste a chat shortened (the status line tells it).
+// after De-Secure of a paste a chat shortened (the status line tells it), and
+// after Secure on secured text (the status line asks). Given a page made by
+// receiver-page, the same of the page as it opens for its receiver, and after
+// a wrong password.
 //   node scripts/page_screenshots.mjs PAGE.html OUT-FOLDER
 import fs from "node:fs";
 import path from "node:path";
@@ -24,6 +27,9 @@ const states = {
     set("txtPassword", "Rex"), click("cmdSecure"),
     "const b = document.getElementById('txtMsg'); b.value = b.value.slice(0, 30) + b.value.slice(31)",
     set("txtPassword", "Rex"), click("cmdDeSecure")],
+  asked: [set("txtMsg", "The key is under the mat."), set("txtPassword", "Rex"), click("cmdSecure"),
+    set("txtPassword", "Rex"), click("cmdSecure")],
+  wrong: [set("txtPassword", "Rax"), click("cmdDeSecure")],
 };
 for (const [name, width, height, scheme] of shots) {
   await page.send("Emulation.setDeviceMetricsOverride", { width, height, deviceScaleFactor: 1, mobile: width < 500 });
