@@ -3,6 +3,7 @@
 #include "common/codepage.h"
 #include "common/error.h"
 #include "common/secret.h"
+#include "engine/PastedText.h"
 #include "engine/Plausibility.h"
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <new>
@@ -69,6 +71,10 @@ frmMain::frmMain(std::filesystem::path libraryFolder, QWidget* parent)
     }
     CreateControls();
     CreateMenus();
+    // Any change to the box, the user's or a command's, ends De-Secure's
+    // second try.
+    connect(txtMsg->document(), &QTextDocument::contentsChanged, this,
+            [this] { lastRead_.reset(); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
 }
@@ -106,6 +112,34 @@ QString frmMain::BoxText() const {
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
+}
+
+bool frmMain::HoldsSecuredText() const {
+    // The box may hold a message in clear: its bytes are wiped after.
+    QByteArray utf8 = BoxText().toUtf8();
+    const bool whole =
+        pasted::FindSecuredText({utf8.constData(), static_cast<std::size_t>(utf8.size())}).fit ==
+        pasted::Fit::Whole;
+    Wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    return whole;
+}
+
+frmMain::DeSecureSource frmMain::TextToDeSecure() const {
+    // A result that is itself secured text came from the right password: a
+    // message secured twice, which De-Secure goes on with.
+    if (lastRead_ && !HoldsSecuredText()) {
+        return {*lastRead_, true};
+    }
+    return {MessageText(), false};
+}
+
+void frmMain::ShowDeSecured(const QString& result, const DeSecureSource& source) {
+    if (source.again) {
+        // Back to what was read first, so that one Ctrl+Z still reaches it.
+        txtMsg->document()->undo();
+    }
+    SetMessageText(result);
+    lastRead_ = source.text;
 }
 
 QString frmMain::MessageText() const {
@@ -187,6 +221,14 @@ void frmMain::cmdSecure_Click() {
         MessageBox::Show(this, Said(words::kMessageLimit));
         return;
     }
+    // Securing secured text again is seldom meant, and the box then forgets
+    // what it held: asked first, No the default.
+    if (HoldsSecuredText() &&
+        MessageBox::Show(this, Said(words::kSecureAgain), MessageBox::Icon::Information,
+                         MessageBox::Buttons::YesNoDefaultNo) != MessageBox::Answer::kYes) {
+        txtMsg->setFocus();
+        return;
+    }
     const BusyScope busy(*this, Busy::TextCommand);
     SetSecureMsg();
     std::string secured;
@@ -206,7 +248,8 @@ void frmMain::cmdDeSecure_Click() {
     if (busy_ != Busy::Idle) {
         return;
     }
-    QString text = MessageText();
+    const DeSecureSource source = TextToDeSecure();
+    QString text = source.text;
     if (text.isEmpty()) {
         if (MessageBox::Show(this,
                              Said(words::kNoMessageToDeSecure) +
@@ -233,7 +276,7 @@ void frmMain::cmdDeSecure_Click() {
                                                    password.value()));
     }
     txtPassword->clear();
-    SetMessageText(FromCodes(result.value()));
+    ShowDeSecured(FromCodes(result.value()), source);
     // The format has no password check, so a wrong password is only
     // guessed at; the markers ERR, ERR2 and VBError read as text.
     status_->Set(plausibility::LooksLikeText(result.value())
