@@ -157,7 +157,7 @@ cmp -s "$work/message" "$work/message.back" || fail "the file round trip changed
 printf 'hi' | timeout 10 "$cli" --password-file "$work/password" secure-text >"$work/secured.txt"
 timeout 10 "$cli" receiver-page -i "$work/secured.txt" --hint "the usual" "$work/page.html" ||
   fail "hushnote-cli receiver-page does not find the installed page"
-grep -qF "id=\"carried\">$(tr 0 '|' <"$work/secured.txt")</script>" "$work/page.html" ||
+grep -qF ">$(tr 0 '|' <"$work/secured.txt")</textarea>" "$work/page.html" ||
   fail "the receiver page does not carry the secured text"
 
 # ---- The desktop program ---------------------------------------------------

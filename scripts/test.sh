@@ -3,7 +3,7 @@
 # tests in an optimised release build and under the address/undefined-
 # behaviour sanitizers (leaks count), the engine's and the command-line
 # tool's tests under the thread sanitizer, the receiver page's tests in Node and
-# headless Chromium, short fuzz runs, the end-to-end run on a
+# headless Chromium and Firefox, short fuzz runs, the end-to-end run on a
 # real X server and the package test, whose package comes from that release
 # build.
 #
@@ -30,7 +30,7 @@ ctest --preset dev -j2
 
 [ "$quick" -eq 1 ] && exit 0
 
-stage "Receiver page: its engine in Node against hushnote-cli, the page in headless Chromium"
+stage "Receiver page: its engine in Node against hushnote-cli, the page in headless Chromium and Firefox"
 tests/web/run.sh
 
 stage "Release build with tests, warnings not errors (what users and packagers build)"

@@ -21,9 +21,15 @@ std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
     case DeSecureOutcome::Damaged:
         return in + " is damaged: it holds " + style.count(result.recovered) + " of the " +
                style.count(result.expected) + " bytes its header gives" + next +
-               "Those were written to " + std::string(shownOut) + ".";
+               (style.offersDownload ? OfferedAsDownload(shownOut)
+                                     : "Those were written to " + std::string(shownOut) + ".");
     }
     return {};
+}
+
+std::string OfferedAsDownload(std::string_view shownName) {
+    return "Offered as a download named " + std::string(shownName) +
+           ". See the browser's downloads.";
 }
 
 std::string ChangedText(long long difference, const Style& style) {

@@ -18,7 +18,14 @@ namespace words {
 struct Style {
     std::string_view sentenceBreak = " ";
     std::string (*count)(long long) = Grouped;
+    // The page cannot write a file: it offers a download, and the browser
+    // decides where it goes and what it is called in the end.
+    bool offersDownload = false;
 };
+
+// What a program that offers its output as a download can truthfully say of
+// it; shownName comes quoted and escaped.
+std::string OfferedAsDownload(std::string_view shownName);
 
 // What de-securing infile into outfile came to, for the user: empty when it
 // is Done. The names come quoted and escaped as the program shows a name.
@@ -32,9 +39,10 @@ std::string ChangedText(long long difference, const Style& style = {});
 
 // What a paste that holds no secured text at all is told.
 inline constexpr std::string_view kNotSecuredText = "This is not secured text.";
-// After either of those, on the receiver page, whose Undo button brings the
-// paste back.
+// After either of those, where the result took the paste's place: the page's
+// Undo button and the window's Ctrl+Z bring it back.
 inline constexpr std::string_view kUndoGetsPasteBack = "Undo brings back what was pasted.";
+inline constexpr std::string_view kCtrlZGetsPasteBack = "Ctrl+Z brings back what was pasted.";
 
 // The refusals the window answers with a box and the terminal with a line.
 inline constexpr std::string_view kBlankPassword = "Password is blank.";

@@ -90,6 +90,11 @@ void ThrowFileError(int err, const std::filesystem::path& path, bool writing) {
     case EDQUOT:
 #endif
         throw Failure(kErrDiskFull, "Disk full: " + QuotedPath(path) + " could not be written.");
+    case EINTR:
+        // Only a signal that asks the program to end breaks off a read or a
+        // write, and it ends the program next.
+        throw Failure(kErrCancelled, std::string(writing ? "Writing " : "Reading ") +
+                                         QuotedPath(path) + " was interrupted.");
     case EPIPE:
         throw Failure(kErrPathAccess, "Cannot write " + QuotedPath(path) +
                                           ": the program that read it has gone away.");
@@ -164,6 +169,13 @@ std::size_t InputFile::Read(char* buffer, std::size_t n) {
         return got;
     }
     if (!readAhead_) {
+        // From here on nothing may change it; before, a rename while the
+        // password was typed may have changed its change time.
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) {
+            ThrowFileError(errno, path_, false);
+        }
+        readFrom_ = st.st_ctim;
         readAhead_ = std::make_unique<ReadAhead>(fd_, size_);
     }
     const std::size_t got = readAhead_->Read(buffer, n);
@@ -182,10 +194,13 @@ void InputFile::CheckUnchanged() {
         return;
     }
     // The header already holds the length: a file that grew, shrank or was
-    // rewritten cannot be described by it.
+    // rewritten cannot be described by it. Anyone may put the modification
+    // time back, but no one the change time; it also moves when the file is
+    // renamed or removed, which cannot be told apart from that.
     struct stat now {};
     if (::fstat(fd_, &now) != 0 || now.st_size != opened_.st_size ||
-        !SameTime(now.st_mtim, opened_.st_mtim)) {
+        !SameTime(now.st_mtim, opened_.st_mtim) ||
+        (readAhead_ && !SameTime(now.st_ctim, readFrom_))) {
         ThrowChanged();
     }
 }

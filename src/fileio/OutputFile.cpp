@@ -75,6 +75,9 @@ OutputFile::OutputFile(const std::filesystem::path& path, const InputFile& input
 
 void OutputFile::Open(const InputFile& input) {
     const std::filesystem::path& path = path_;
+    if (path.empty()) {
+        throw Failure(kErrPathAccess, "No output file was named.");
+    }
     auto refuseInput = [&](const struct stat& st) {
         if (input.IsFile(st)) {
             throw Failure(kErrPathAccess, "The output file " + QuotedPath(path) +
@@ -122,21 +125,25 @@ void OutputFile::Open(const InputFile& input) {
 }
 
 void OutputFile::OpenInPlace() {
-    const PipeWait& wait = detail::CurrentPipeWait();
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | (wait ? O_NONBLOCK : 0);
-    fd_ = ::open(path_.c_str(), flags, 0666);
+    // Opened without blocking, also where writing may block later: opening a
+    // pipe that no program reads would otherwise wait for one for ever.
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    fd_ = ::open(path_.c_str(), kFlags, 0666);
     struct stat st {};
     if (fd_ < 0) {
         const int err = errno;
         // A socket or a device without its hardware says ENXIO too.
-        if (err == ENXIO && wait && ::stat(path_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        if (err == ENXIO && ::stat(path_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
             throw Failure(kErrPathAccess, QuotedPath(path_) + " is a pipe that no program reads.");
         }
         ThrowFileError(err, path_, true);
     }
+    const PipeWait& wait = detail::CurrentPipeWait();
     nonBlocking_ = wait && ::fstat(fd_, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
-    if (wait && !nonBlocking_) {
-        // Only a pipe has a reader to wait for; a device is written as usual.
+    if (!nonBlocking_) {
+        // Only a pipe has a reader to wait for, and only the window waits in
+        // its event loop; a device, or any output of the command line, is
+        // written as usual.
         (void)::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     }
 }
@@ -165,12 +172,30 @@ void OutputFile::OpenReplacement(const struct stat* old) {
         }
         ThrowFileError(errno, path_, true);
     }
+    if (old != nullptr && old->st_nlink > 1) {
+        // Replacing gives only this name the new contents; writing through
+        // would leave the file half old, half new if the program were killed.
+        throw Failure(kErrPathAccess, QuotedPath(path_) +
+                                          " has other names (hard links) that would keep the old "
+                                          "contents.");
+    }
+    if (::faccessat(dirFd_, ".", W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+        // The new file is made beside the old one before it takes its name,
+        // even where the old file itself could be written.
+        throw Failure(kErrPathAccess,
+                      old != nullptr
+                          ? "The folder of " + QuotedPath(path_) +
+                                " cannot be written, so the file cannot be replaced "
+                                "safely."
+                          : "The folder for " + QuotedPath(path_) + " cannot be written.");
+    }
     // Never set-user-ID, set-group-ID or sticky: only what a plain file of the
     // user's may carry.
     finalMode_ = old != nullptr ? (old->st_mode & 0777) : detail::NewFileMode();
     CreateTemporary();
     if (old != nullptr) {
         KeepOwner(fd_, *old, path_);
+        detail::KeepAttributes(fd_, path_);
     }
     writeBehind_ = std::make_unique<WriteBehind>(fd_);
 }

@@ -4,6 +4,7 @@
 #include "common/message.h"
 #include "common/process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -12,8 +13,11 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace hushnote::fileio {
 namespace {
@@ -90,6 +94,52 @@ std::optional<std::pair<long, int>> ProcDescriptor(std::string path) {
                                       " cannot be written.");
 }
 
+constexpr const char* kAcl = "system.posix_acl_access";
+
+// What read(buffer, size) gives, as listxattr and getxattr give it, asked
+// again when it grew between the calls; nothing for an attribute that is not
+// there or a file system that has none. Other errors go to fail.
+template <typename Read, typename Fail>
+std::optional<std::string> Attribute(const Read& read, const Fail& fail) {
+    for (;;) {
+        const ssize_t size = read(nullptr, 0);
+        std::string data(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+        const ssize_t got = size > 0 ? read(data.data(), data.size()) : size;
+        if (got >= 0) {
+            data.resize(static_cast<std::size_t>(got));
+            return data;
+        }
+        if (errno == ENODATA || errno == ENOTSUP) {
+            return std::nullopt;
+        }
+        if (errno != ERANGE) {
+            fail(errno);
+            return std::nullopt;
+        }
+    }
+}
+
+std::vector<std::string> Split(const std::optional<std::string>& names) {
+    std::vector<std::string> list;
+    for (std::size_t at = 0; names && at < names->size();) {
+        const std::size_t end = std::min(names->find('\0', at), names->size());
+        list.push_back(names->substr(at, end - at));
+        at = end + 1;
+    }
+    return list;
+}
+
+[[noreturn]] void ThrowCannotKeep(const std::string& name, const std::filesystem::path& shown) {
+    // An ACL, a security label or a rule of the file system: losing it could
+    // let in whom the old file kept out.
+    if (name.rfind("system.", 0) == 0 || name.rfind("security.", 0) == 0) {
+        throw Failure(kErrPathAccess,
+                      QuotedPath(shown) + " has access rules (ACL) that cannot be kept.");
+    }
+    throw Failure(kErrPathAccess, QuotedPath(shown) + " has an extended attribute (" +
+                                      EscapedPath(name) + ") that cannot be kept.");
+}
+
 bool OpenForWriting(int fd) {
     const int flags = ::fcntl(fd, F_GETFL);
     return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
@@ -155,6 +205,46 @@ mode_t NewFileMode() {
         }
     }
     return 0600; // unknown: stay private
+}
+
+void KeepAttributes(int fd, const std::filesystem::path& old) {
+    const char* path = old.c_str();
+    const auto fail = [&](int err) { ThrowFileError(err, old, true); };
+    const auto ignore = [](int) {};
+    const std::vector<std::string> kept =
+        Split(Attribute([&](char* b, std::size_t n) { return ::listxattr(path, b, n); }, fail));
+    // A new file may have taken an ACL from its folder's default one.
+    const std::vector<std::string> given =
+        Split(Attribute([&](char* b, std::size_t n) { return ::flistxattr(fd, b, n); }, ignore));
+    bool aclSet = false;
+    for (const std::string& name : kept) {
+        if (name == "security.capability") {
+            continue; // as set-user-ID: new contents get no privileges of the old
+        }
+        const char* key = name.c_str();
+        const std::optional<std::string> value =
+            Attribute([&](char* b, std::size_t n) { return ::getxattr(path, key, b, n); }, fail);
+        // Setting one that is there already, as a label the system gives
+        // every new file, may need rights that its owner lacks.
+        if (!value ||
+            value == Attribute([&](char* b, std::size_t n) { return ::fgetxattr(fd, key, b, n); },
+                               ignore)) {
+            continue;
+        }
+        if (::fsetxattr(fd, key, value->data(), value->size(), 0) != 0) {
+            ThrowCannotKeep(name, old);
+        }
+        aclSet = aclSet || name == kAcl;
+    }
+    if (std::find(given.begin(), given.end(), kAcl) != given.end() &&
+        std::find(kept.begin(), kept.end(), kAcl) == kept.end() && ::fremovexattr(fd, kAcl) != 0) {
+        ThrowCannotKeep(kAcl, old);
+    }
+    if (aclSet) {
+        // An ACL sets the permissions too: private again while it fills, the
+        // old file's mode (and so its ACL's mask) once it holds the name.
+        (void)::fchmod(fd, 0600);
+    }
 }
 
 } // namespace detail

@@ -23,4 +23,10 @@ const PipeWait& CurrentPipeWait();
 // The permissions a new file gets from the umask.
 mode_t NewFileMode();
 
+// Gives the temporary file fd the extended attributes of the file at path,
+// its ACL among them, and takes away an ACL that file does not have: the
+// replacement lets in exactly whom the old file let in. Throws Failure when
+// one cannot be kept; nothing is written then.
+void KeepAttributes(int fd, const std::filesystem::path& path);
+
 } // namespace hushnote::fileio::detail

@@ -52,7 +52,7 @@ public:
     // Reads up to n bytes; fewer only at the end of the data.
     std::size_t Read(char* buffer, std::size_t n);
     // Once size() bytes were read: throws Failure 75 unless the data ends
-    // there and the file was not modified meanwhile.
+    // there and the file was not modified, renamed or removed meanwhile.
     void CheckUnchanged();
     bool IsFile(const struct stat& other) const;
 
@@ -63,6 +63,7 @@ private:
     int fd_ = -1;
     std::unique_ptr<ReadAhead> readAhead_;
     struct stat opened_ {};
+    timespec readFrom_{}; // the change time when reading began
     std::int64_t size_ = 0;
     std::string memory_; // the whole data of a file that reports no size
     std::size_t memoryRead_ = 0;
@@ -72,13 +73,16 @@ private:
 // Everything a dropped file holds, at most what Purpose::Load allows.
 std::string ReadWholeFile(const std::filesystem::path& path);
 
-// The output of one operation. Refuses a path that names the input file
-// (also through a link or another spelling), a link to a missing file, a file
-// the user may not write, and a file whose owner cannot be kept.
+// The output of one operation. Refuses an empty path, a path that names the
+// input file (also through a link or another spelling), a link to a missing
+// file, a file the user may not write or that has other names (hard links),
+// a file in a folder the user may not write, and a file whose owner, group,
+// ACL or extended attributes cannot be kept.
 // - A regular file, new or existing, is written to a file without a name in
 //   the target's folder (O_TMPFILE), so that nothing is left behind whatever
 //   ends the program; once written and synced it gets a name and replaces the
-//   target, with the target's permissions, owner and group. Where the file
+//   target, with the target's permissions, owner, group, ACL and extended
+//   attributes (file capabilities excepted, as set-user-ID is). Where the file
 //   system has no such files, a named temporary file that only the user can
 //   read stands in. A link is followed: its target is replaced, the link
 //   stays. Names are taken relative to the folder, so any name the user's own
@@ -88,7 +92,8 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 //   output) is written to that open descriptor itself: reopening would
 //   truncate a file opened for appending.
 // - Any other existing output that is not a regular file (a device, a pipe)
-//   is written in place, never replaced.
+//   is written in place, never replaced. A pipe that no program reads is
+//   refused.
 // What is written in place cannot be taken back: a failure part-way says so.
 // A temporary file is written on a second thread while the caller works on.
 class OutputFile {
@@ -135,12 +140,12 @@ private:
     bool wroteInPlace_ = false;
 };
 
-// How an output that is a pipe waits for its reader. Without one (the
-// command line) opening and writing block until a signal interrupts them.
-// While a PipeWaitScope lives (the window), a pipe that no program reads is
-// refused at once and a full pipe calls wait(fd), which returns when the
-// pipe takes more (true) or the user gave up (false: the operation is
-// cancelled).
+// How an output that is a pipe waits for its reader to take more; a pipe
+// that no program reads is refused at once either way. Without a wait (the
+// command line) writing to a full pipe blocks until a signal interrupts it.
+// While a PipeWaitScope lives (the window), a full pipe calls wait(fd), which
+// returns when the pipe takes more (true) or the user gave up (false: the
+// operation is cancelled).
 using PipeWait = std::function<bool(int fd)>;
 class PipeWaitScope {
 public:

@@ -52,7 +52,8 @@ std::string OutputName(bool securing, std::string_view name) {
 // The words for the reader's outcome, as the command-line tool words them.
 std::string Outcome() {
     const FileWork& w = Work();
-    return words::FileOutcome(w.reader.Result(), QuotedPath(w.name), QuotedPath(w.output));
+    return words::FileOutcome(w.reader.Result(), QuotedPath(w.name), QuotedPath(w.output),
+                              {.offersDownload = true});
 }
 
 int32_t NotSecured() {
@@ -174,6 +175,6 @@ extern "C" int32_t hn_file_end(uint8_t* out, int32_t out_cap, int32_t* outcome) 
         }
     }
     w.key.reset();
-    SavedWords() = "Saved as " + QuotedPath(w.output) + ".";
+    SavedWords() = words::OfferedAsDownload(QuotedPath(w.output));
     return Put(plain.value(), out, out_cap);
 }

@@ -5,16 +5,19 @@
 #include "engine/Words.h"
 #include "fileio/SecuredFileIO.h"
 
+#include <algorithm>
 #include <system_error>
+#include <vector>
 
 namespace hushnote::web {
 namespace {
 
-// The page's two places, each empty and there exactly once.
-constexpr std::string_view kDataPlace =
-    R"(<script type="application/octet-stream" id="carried"></script>)";
-constexpr std::string_view kScriptEnd = "</script>";
+// The page's places, each there exactly once. The message goes into the
+// message box's own text and the hint into the plain HTML, so both show and
+// can be copied even where the page's script cannot run.
+constexpr std::string_view kDataPlace = "></textarea>";
 constexpr std::string_view kHintPlace = R"(<span id="hint-text"></span>)";
+constexpr std::string_view kHiddenHintPlace = R"(<p id="hint" hidden>)";
 
 std::size_t PlaceOf(std::string_view page, std::string_view place) {
     const std::size_t at = page.find(place);
@@ -74,22 +77,25 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
                 ? "This is not secured text: only text made by Secure can travel in the page."
                 : words::ChangedText(found.Difference()));
     }
-    // Only "?" to "~", which no HTML parser reads as markup.
-    const std::string& text = found.text;
+    // Only "?" to "~", which no HTML parser reads as markup, nor as the end
+    // of a textarea.
+    struct Fill {
+        std::size_t at;
+        std::string_view place;
+        std::string text;
+    };
+    std::vector<Fill> fills = {
+        {PlaceOf(page, kDataPlace), kDataPlace, ">" + found.text + "</textarea>"},
+        {PlaceOf(page, kHintPlace), kHintPlace,
+         R"(<span id="hint-text">)" + Escaped(hint) + "</span>"},
+        {PlaceOf(page, kHiddenHintPlace), kHiddenHintPlace,
+         hint.empty() ? std::string(kHiddenHintPlace) : R"(<p id="hint">)"},
+    };
+    // The last place first, so the earlier ones' offsets still hold.
+    std::sort(fills.begin(), fills.end(), [](const Fill& a, const Fill& b) { return a.at > b.at; });
     std::string out(page);
-    const std::size_t hintAt = PlaceOf(out, kHintPlace);
-    const std::size_t dataAt = PlaceOf(out, kDataPlace);
-    const std::string filledHint = R"(<span id="hint-text">)" + Escaped(hint) + "</span>";
-    const std::string filledData =
-        std::string(kDataPlace.substr(0, kDataPlace.size() - kScriptEnd.size())) + text +
-        std::string(kScriptEnd);
-    // The later place first, so the earlier one's offset still holds.
-    if (dataAt > hintAt) {
-        out.replace(dataAt, kDataPlace.size(), filledData);
-        out.replace(hintAt, kHintPlace.size(), filledHint);
-    } else {
-        out.replace(hintAt, kHintPlace.size(), filledHint);
-        out.replace(dataAt, kDataPlace.size(), filledData);
+    for (const Fill& f : fills) {
+        out.replace(f.at, f.place.size(), f.text);
     }
     return out;
 }

@@ -17,8 +17,8 @@ inline constexpr std::string_view kReceiverPageName = "hushnote.html";
 // when neither holds one.
 std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::path& programFolder);
 
-// page with securedText in its data block, so it opens ready for the password,
-// and hint (UTF-8, HTML-escaped here) above the password box. securedText is
+// page with securedText in its message box, so it opens ready for the
+// password, and hint (UTF-8, HTML-escaped here) shown above the password box. securedText is
 // UTF-8 in any form a paste may take (wrapped, quoted, fenced); the page
 // carries the secured text alone. Throws Failure(kErrInvalidArgument) when it
 // is not secured text, when its length does not fit its header, or when page

@@ -118,7 +118,7 @@
     }
     if (typeof result === "number") {
       say(-result);
-      (-result === O.NO_MESSAGE ? box : password).focus();
+      (-result === O.PASSWORD_BLANK ? password : box).focus();
       return;
     }
     status.textContent = "";
@@ -212,9 +212,9 @@
 
   // Secures or de-secures a file in pieces, giving the page a turn between
   // them so it stays responsive and the progress shows.
-  async function runFile(securing, file) {
+  async function runFile(securing, file, pwGiven) {
     if (busy) return;
-    if (password.value === "") {
+    if (!pwGiven && password.value === "") {
       say(O.PASSWORD_BLANK);
       password.focus();
       return;
@@ -225,7 +225,7 @@
     const piece = securing ? SECURE_PIECE : DESECURE_PIECE;
     const outCap = securing ? (piece / 3 + 1) * 4 : piece + 4;
     const inPtr = engine._malloc(piece), outPtr = engine._malloc(outCap + 4);
-    const parts = [], pw = passwordBytes();
+    const parts = [], pw = pwGiven ? pwGiven.slice() : passwordBytes();
     try {
       let n = call(engine._hn_file_begin, [name, pw], 8, (fn, args, out, cap) => {
         const got = fn(securing ? 1 : 0, args[0], args[1], file.size, args[2], args[3], out, cap);
@@ -276,7 +276,7 @@
     return `"${file.name}" could not be read. Nothing was written.`;
   }
 
-  async function dropped(file) {
+  async function dropped(file, pw) {
     let head;
     try {
       head = new Uint8Array(await file.slice(0, 8).arrayBuffer());
@@ -287,7 +287,27 @@
     const name = encoder.encode(file.name);
     const secured = call(engine._hn_file_is_secured, [name, head], 0,
       (fn, args) => fn(...args)) === 1;
-    await runFile(!secured, file);
+    await runFile(!secured, file, pw);
+  }
+
+  // Several files dropped at once are worked on in turn, with the one
+  // password typed, and the status line keeps what came of each.
+  async function droppedAll(files) {
+    if (busy || files.length === 0) return;
+    if (files.length === 1 || password.value === "") {
+      await dropped(files[0]);
+      return;
+    }
+    const pw = passwordBytes(), said = [];
+    try {
+      for (const file of files) {
+        await dropped(file, pw);
+        said.push(status.textContent);
+      }
+    } finally {
+      pw.fill(0);
+    }
+    status.textContent = said.join("\n");
   }
 
   let pickSecuring = true;
@@ -351,7 +371,7 @@
     document.addEventListener("drop", (e) => {
       e.preventDefault();
       document.body.classList.remove("dropping");
-      if (e.dataTransfer.files.length > 0) dropped(e.dataTransfer.files[0]);
+      droppedAll([...e.dataTransfer.files]);
     });
   }
 
@@ -359,7 +379,7 @@
   // before the engine has started: its title says so, and De-Secure comes
   // first, in the order Tab takes too.
   function addressToReceiver() {
-    if ($("carried").textContent.trim() === "") return;
+    if (box.defaultValue === "") return;
     document.body.classList.add("carried");
     document.title = $("carried-title").textContent;
     $("textCommands").prepend($("cmdDeSecure"));
@@ -369,7 +389,9 @@
   function start(module) {
     engine = module;
     wire();
-    const carried = $("carried").textContent.trim();
+    $("cannot-run").remove();
+    box.readOnly = false;
+    const carried = box.value;
     const hint = $("hint-text").textContent;
     $("hint").hidden = hint === "";
     if (hint === "") password.removeAttribute("aria-describedby");
@@ -377,7 +399,6 @@
     commands.forEach((id) => { $(id).disabled = false; });
     status.textContent = "";
     if (carried !== "") {
-      box.value = carried;
       password.focus();
     } else {
       box.focus();
@@ -387,5 +408,15 @@
     performance.mark("hushnote-ready");
   }
 
-  HushnoteEngine().then(start, (e) => { status.textContent = String(e); });
+  // Where WebAssembly is turned off the engine fails at once: say so now
+  // rather than after the note's few seconds.
+  function cannotRun(e) {
+    $("cannot-run").style.animation = "none";
+    status.textContent = String(e);
+  }
+  try {
+    HushnoteEngine().then(start, cannotRun);
+  } catch (e) {
+    cannotRun(e);
+  }
 })();

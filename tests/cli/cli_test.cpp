@@ -90,9 +90,17 @@ pid_t Spawn(std::vector<std::string> argv, const int (&fds)[3], const std::strin
     return pid;
 }
 
+// A program that hangs is killed after a minute: its test fails, not the run.
 int Wait(pid_t pid) {
     int st = 0;
-    waitpid(pid, &st, 0);
+    pid_t done = 0;
+    for (int i = 0; i < 60000 && (done = waitpid(pid, &st, WNOHANG)) == 0; ++i) {
+        usleep(1000);
+    }
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &st, 0);
+    }
     return WIFEXITED(st) ? WEXITSTATUS(st) : -WTERMSIG(st); // an exit is no death by signal
 }
 
@@ -149,10 +157,17 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
                            secured.substr(9, 3) + "\n" + secured.substr(12));
     const std::string pw = "--password-file=pw", limit = "Message limit is 20,000";
     const std::string st = "secure-text", dt = "desecure-text", sf = "secure-file";
+    // A copy of the program with a page of its own beside it, for receiver-page.
+    fs::create_directories("alone");
+    fs::copy_file(kCli, "alone/hushnote-cli");
+    WriteFile("alone/hushnote.html", "<p>page</p>");
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+    const std::string unread = "\"fifo\" is a pipe that no program reads.";
     // clang-format off
     const struct {
         std::vector<std::string> args; std::string in = {}; int status = 0; std::string says = {}; bool hint = false;
         std::string warns = {}; // all of standard error for status 0
+        std::string program = kCli;
     } cases[] = {
         {.args = {"--help"}, .says = std::string(kHelp)},
         {.args = {"-p", "x", st}, .in = "m", .status = 2, .says = "never taken", .hint = true},
@@ -184,11 +199,16 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = FileCall("desecure-file", "builtin", "in-library", "back")},
         // Written to the descriptor itself, not to a file put in its place.
         {.args = {sf, pw, "in", "/dev/stdout"}, .says = VBEncrypt::SecureMessage("data", kPassword)},
+        {.args = {sf, pw, "in", ""}, .status = 1, .says = "No output file was named."},
+        // Refused as the window refuses it, instead of waiting for a reader for ever.
+        {.args = {sf, pw, "in", "fifo"}, .status = 1, .says = unread},
+        {.args = {"receiver-page", "fifo"}, .status = 1, .says = unread, .program = "alone/hushnote-cli"},
+        {.args = {"receiver-page", ""}, .status = 1, .says = "No output file was named.", .program = "alone/hushnote-cli"},
     };
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
-        const auto r = RunCli(c.args, c.in);
+        const auto r = RunCli(c.args, c.in, c.program);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.err.find("try 'hushnote-cli --help'") != npos, c.hint) << r.err;
         if (c.status == 0) {
@@ -352,24 +372,31 @@ TEST_F(Cli, InterruptLeavesNoPartialOutputAndTheOldOneUnchanged) {
         EXPECT_EQ(ReadFile("existing"), "old");
         EXPECT_EQ(dir.Count(), before); // no temporary file left
     }
-    // Also while blocked on a pipe that nobody reads, part-way through a write.
-    int pipeFds[2];
-    ASSERT_EQ(pipe2(pipeFds, O_CLOEXEC), 0);
+    // Also while blocked on a full pipe that its reader reads no further,
+    // part-way through a write; the failure says what happened.
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+    const int reader = open("fifo", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    std::FILE* err = std::tmpfile();
     const pid_t pid =
-        Spawn(FileCall("secure-file", "library", "plain", "/dev/stdout"), {null, pipeFds[1], null});
-    ::close(pipeFds[1]);
-    usleep(300000);
-    kill(pid, SIGINT);
+        Spawn(FileCall("secure-file", "library", "plain", "fifo"), {null, null, fileno(err)});
+    for (int i = 0, queued = 0; i < 10000 && queued < 65536; ++i, usleep(1000)) {
+        ioctl(reader, FIONREAD, &queued);
+    }
+    kill(pid, SIGTERM);
     int st = 0;
     pid_t done = 0;
     for (int i = 0; i < 500 && (done = waitpid(pid, &st, WNOHANG)) == 0; ++i, usleep(10000)) {
     }
-    ::close(pipeFds[0]); // unblocks it, if it is still there
+    ::close(reader); // unblocks it, if it is still there
     if (done == 0) {
         ADD_FAILURE() << "an interrupt did not stop it";
         waitpid(pid, &st, 0);
     }
-    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGINT) << st;
+    EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGTERM) << st;
+    EXPECT_EQ(ReadFile("/proc/self/fd/" + std::to_string(fileno(err))),
+              "hushnote-cli: Writing \"fifo\" was interrupted. What was written to it before stays "
+              "there.\n");
+    std::fclose(err);
 }
 
 // Only the library in the program's own folder counts, not one in the working

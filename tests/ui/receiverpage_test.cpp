@@ -10,13 +10,16 @@
 namespace hushnote::test {
 namespace {
 
-const std::string kPage = R"(<p id="hint" hidden>Password hint: <span id="hint-text"></span></p>)"
-                          "\n<script type=\"application/octet-stream\" id=\"carried\"></script>\n";
+const std::string kPage =
+    R"(<textarea id="txtMsg" readonly></textarea>)"
+    "\n<p id=\"hint\" hidden>Password hint: <span id=\"hint-text\"></span></p>\n";
 
+// The text in the box and the hint shown, in the plain HTML: a page whose
+// script cannot run still shows them.
 std::string Carried(const std::string& text, const std::string& hint) {
-    return R"(<p id="hint" hidden>Password hint: <span id="hint-text">)" + hint +
-           "</span></p>\n<script type=\"application/octet-stream\" id=\"carried\">" + text +
-           "</script>\n";
+    return R"(<textarea id="txtMsg" readonly>)" + text + "</textarea>\n<p id=\"hint\"" +
+           (hint.empty() ? " hidden" : "") + R"(>Password hint: <span id="hint-text">)" + hint +
+           "</span></p>\n";
 }
 
 // Each row: what the box holds, the answer to "Put the secured message in the
@@ -31,6 +34,7 @@ TEST_F(WindowTest, SaveReceiverPage) {
         {"just a note", std::nullopt, "", kPage},
         {"Grüße ☺", std::nullopt, "", kPage},
         {wrapped, Answer::kNo, "", kPage},
+        {wrapped, Answer::kYes, "", Carried(secured, "")},
         {wrapped, Answer::kYes, "our <dog> & \"cat\"", Carried(secured, "our &lt;dog&gt; &amp; &quot;cat&quot;")},
     };
     // clang-format on

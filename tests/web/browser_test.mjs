@@ -187,7 +187,8 @@ test("Secure on secured text asks in the status line, and a second press secures
 
 test("the window's refusals show in the status line, and the boxes keep their text", async () => {
   const cases = [
-    { message: "a".repeat(20001), password: "pw", words: "Message limit is 20,000 characters." },
+    { message: "a".repeat(20001), password: "pw", words: "Message limit is 20,000 characters.",
+      focus: "txtMsg" },
     { message: "a\n".repeat(10000), password: "pw", words: "Message limit is 20,000 characters." },
     { message: "hello", password: "", words: "Password is blank.", focus: "txtPassword" },
     { message: "hello", password: "", words: "Password is blank.", focus: "txtPassword",
@@ -300,7 +301,8 @@ test("files picked with the buttons come out as the program writes them", async 
   const secured = await throughFile("#cmdSecureFile", path.join(dir, "report.pdf"));
   assert.equal(secured.name, "report.pdf.hush");
   assert.ok(secured.bytes.equals(fs.readFileSync(path.join(dir, "cli.hush"))));
-  assert.equal(await status(), "Saved as \"report.pdf.hush\".");
+  assert.equal(await status(),
+    "Offered as a download named \"report.pdf.hush\". See the browser's downloads.");
 
   fs.copyFileSync(path.join(dir, "cli.hush"), path.join(dir, "report.pdf.hush"));
   await fill("#txtPassword", "€ file");
@@ -330,6 +332,23 @@ test("files picked with the buttons come out as the program writes them", async 
   assert.equal(await status(), "\"folder.hush\" could not be read. Nothing was written.");
 });
 
+// Drops files on the page and returns the downloads that follow, in order.
+async function drop(files) {
+  const known = started.size;
+  for (const type of ["dragEnter", "dragOver", "drop"]) {
+    await page.send("Input.dispatchDragEvent", { type, x: 100, y: 100, modifiers: 0,
+      data: { items: [], files: files.map((f) => path.join(dir, f)), dragOperationsMask: 1 } });
+  }
+  for (let i = 0; i < 500 && started.size < known + files.length; i++) {
+    await new Promise((r) => setTimeout(r, 20));
+  }
+  const got = [...started].slice(known);
+  for (const [guid] of got) {
+    for (let i = 0; i < 500 && !finished.has(guid); i++) await new Promise((r) => setTimeout(r, 20));
+  }
+  return got.map(([guid, name]) => ({ name, bytes: fs.readFileSync(path.join(downloads, guid)) }));
+}
+
 test("a dropped file is secured, or de-secured when it is a secured file", async () => {
   const plain = Buffer.from("dropped on the page\n".repeat(300));
   fs.writeFileSync(path.join(dir, "notes.txt"), plain);
@@ -338,17 +357,25 @@ test("a dropped file is secured, or de-secured when it is a secured file", async
     ["notes.txt", "notes.txt.hush", fs.readFileSync(path.join(dir, "notes.sec"))],
     ["notes.sec", "notes.sec.de-secured", plain]]) {
     await fill("#txtPassword", "drop");
-    const known = started.size;
-    for (const type of ["dragEnter", "dragOver", "drop"]) {
-      await page.send("Input.dispatchDragEvent", { type, x: 100, y: 100, modifiers: 0,
-        data: { items: [], files: [path.join(dir, file)], dragOperationsMask: 1 } });
-    }
-    for (let i = 0; i < 500 && started.size === known; i++) await new Promise((r) => setTimeout(r, 20));
-    const [guid, suggested] = [...started].at(-1);
-    for (let i = 0; i < 500 && !finished.has(guid); i++) await new Promise((r) => setTimeout(r, 20));
+    const [{ name: suggested, bytes }] = await drop([file]);
     assert.equal(suggested, name);
-    assert.ok(fs.readFileSync(path.join(downloads, guid)).equals(expected), file);
+    assert.ok(bytes.equals(expected), file);
   }
+});
+
+test("files dropped together are each worked on, and the status line tells of each", async () => {
+  fs.writeFileSync(path.join(dir, "a.txt"), "first");
+  fs.writeFileSync(path.join(dir, "b.txt"), "second");
+  runCli(["secure-file", "a.txt", "a.sec"], "two");
+  runCli(["secure-file", "b.txt", "b.sec"], "two");
+  await fill("#txtPassword", "two");
+  const got = await drop(["a.sec", "b.txt"]);
+  assert.deepEqual(got.map((d) => d.name), ["a.sec.de-secured", "b.txt.hush"]);
+  assert.equal(got[0].bytes.toString(), "first");
+  assert.ok(got[1].bytes.equals(fs.readFileSync(path.join(dir, "b.sec"))));
+  assert.equal(await status(), [
+    "Offered as a download named \"a.sec.de-secured\". See the browser's downloads.",
+    "Offered as a download named \"b.txt.hush\". See the browser's downloads."].join("\n"));
 });
 
 test("a page carrying a message opens ready for the password, with its hint", async () => {
@@ -365,6 +392,7 @@ test("a page carrying a message opens ready for the password, with its hint", as
   assert.equal(await page.evaluate("document.getElementById('hint-text').textContent"),
     "our first <b>dog</b> & cat");
   assert.equal(await focused(), "txtPassword");
+  assert.equal(await page.evaluate("!!document.getElementById('cannot-run')"), false);
   // It tells a stranger what it is, and De-Secure comes first and stands out.
   assert.equal(await page.evaluate("document.title"), "A secured message");
   assert.equal(await page.evaluate("document.querySelector('h1').innerText"), "A secured message");
@@ -391,6 +419,46 @@ test("a page carrying a message opens ready for the password, with its hint", as
   await open(pagePath);
   assert.equal(await page.evaluate("document.title"), "Hushnote");
   assert.equal(await page.evaluate("document.querySelector('h1').innerText"), "Hushnote");
+});
+
+test("a page that cannot run says where to open it, and still shows the message and hint", async () => {
+  const secured = runCli(["secure-text"], "Rex", "Under the mat.").trimEnd().replace(/0/g, "|");
+  fs.writeFileSync(path.join(dir, "secured.txt"), secured);
+  const carrying = path.join(dir, "carrying.html");
+  runCli(["receiver-page", "-i", "secured.txt", "--hint", "our first dog", carrying], "-");
+  const noteShows = `(() => { const n = document.getElementById("cannot-run");
+    return !!n && getComputedStyle(n).visibility === "visible" && n.getBoundingClientRect().height > 0
+      && n.textContent.includes("Chrome, Edge, Firefox or Safari"); })()`;
+  const cases = [
+    { name: "scripts off", scriptsOff: true, atOnce: true },
+    { name: "WebAssembly off", before: "delete globalThis.WebAssembly;", atOnce: true },
+    { name: "an engine that never starts", atOnce: false, before: `Object.defineProperty(globalThis,
+      "HushnoteEngine", { value: () => new Promise(() => {}), writable: false });` },
+  ];
+  try {
+    for (const c of cases) await cannotRun(c);
+  } finally {
+    await open(pagePath);
+  }
+  async function cannotRun({ name, scriptsOff, before: source, atOnce }) {
+    await page.send("Emulation.setScriptExecutionDisabled", { value: !!scriptsOff });
+    const added = source && await page.send("Page.addScriptToEvaluateOnNewDocument", { source });
+    await page.send("Page.navigate", { url: "about:blank" });
+    await page.waitFor("location.href === 'about:blank'");
+    await page.send("Page.navigate", { url: "file://" + carrying });
+    await page.waitFor("location.protocol === 'file:' && document.readyState === 'complete'");
+    try {
+      assert.equal(await page.evaluate(noteShows), atOnce, name);
+      if (!atOnce) await page.waitFor(noteShows, 8000);
+      assert.equal(await box(), secured, name);
+      assert.equal(await page.evaluate("getComputedStyle(document.getElementById('hint')).display"),
+        "block", name);
+      assert.equal(await page.evaluate("document.getElementById('txtMsg').disabled"), false, name);
+    } finally {
+      if (added) await page.send("Page.removeScriptToEvaluateOnNewDocument", added);
+      await page.send("Emulation.setScriptExecutionDisabled", { value: false });
+    }
+  }
 });
 
 test("every control is labelled, reachable with Tab in order, and fits a phone at 200 %", async () => {

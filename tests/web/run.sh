@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the receiver page (wasm preset) and runs its two kinds of test
-# against the dev build's hushnote-cli: the engine in Node, and the page in
-# headless Chromium. Installs nothing: scripts/install-deps.sh does.
+# Builds the receiver page (wasm preset) and runs its three kinds of test
+# against the dev build's hushnote-cli: the engine in Node, the page in
+# headless Chromium, and a short smoke test of it in headless Firefox.
+# Installs nothing: scripts/install-deps.sh does, the Firefox test's driver too.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 timeout 600 cmake --preset wasm >/dev/null
@@ -24,3 +25,6 @@ trips=build/trips.jsonl
 timeout 300 python3 tests/trips/make_trips.py "$cli" "$trips"
 timeout 300 node tests/web/engine_test.mjs "$page" "$cli" "$trips"
 timeout 300 node tests/web/browser_test.mjs "$page" "$cli" "$trips"
+[ -d tests/web/firefox/node_modules/puppeteer-core ] ||
+  { echo "the Firefox test's driver is missing: run scripts/install-deps.sh" >&2; exit 1; }
+timeout 300 node tests/web/firefox/firefox_test.mjs "$page" "$cli"

@@ -1,10 +1,14 @@
 #include "ui/main/MsgTextBox.h"
 
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QTextCursor>
+
+#include <memory>
 
 namespace hushnote {
 namespace {
@@ -46,6 +50,14 @@ void MsgTextBox::keyPressEvent(QKeyEvent* e) {
         return;
     }
     QPlainTextEdit::keyPressEvent(e);
+}
+
+void MsgTextBox::contextMenuEvent(QContextMenuEvent* e) {
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu(e->pos()));
+    menu->setObjectName(QStringLiteral("txtMsgMenu"));
+    menu->addSeparator();
+    menu->addActions(actions());
+    menu->exec(e->globalPos());
 }
 
 bool MsgTextBox::Acceptable(const QMimeData* data) const {

@@ -12,7 +12,8 @@ namespace hushnote {
 // The message box of the main window.
 //
 // It takes drops of local files only (a list of paths, copied), never text or
-// anything else, and only while dropAllowed allows it.
+// anything else, and only while dropAllowed allows it. Its context menu is the
+// standard one, followed by the actions added to the box.
 class MsgTextBox : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -26,6 +27,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dragLeaveEvent(QDragLeaveEvent* e) override;

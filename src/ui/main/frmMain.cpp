@@ -114,14 +114,21 @@ QString frmMain::BoxText() const {
     return text;
 }
 
-bool frmMain::HoldsSecuredText() const {
-    // The box may hold a message in clear: its bytes are wiped after.
-    QByteArray utf8 = BoxText().toUtf8();
-    const bool whole =
-        pasted::FindSecuredText({utf8.constData(), static_cast<std::size_t>(utf8.size())}).fit ==
-        pasted::Fit::Whole;
+pasted::Reading frmMain::Read(const QString& text) {
+    // The text may be a message in clear: its bytes are wiped after.
+    QByteArray utf8 = text.toUtf8();
+    pasted::Reading reading =
+        pasted::FindSecuredText({utf8.constData(), static_cast<std::size_t>(utf8.size())});
     Wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
-    return whole;
+    return reading;
+}
+
+pasted::Reading frmMain::ReadBox() const {
+    return Read(BoxText());
+}
+
+bool frmMain::HoldsSecuredText() const {
+    return ReadBox().fit == pasted::Fit::Whole;
 }
 
 frmMain::DeSecureSource frmMain::TextToDeSecure() const {
@@ -249,7 +256,7 @@ void frmMain::cmdDeSecure_Click() {
         return;
     }
     const DeSecureSource source = TextToDeSecure();
-    QString text = source.text;
+    const QString& text = source.text;
     if (text.isEmpty()) {
         if (MessageBox::Show(this,
                              Said(words::kNoMessageToDeSecure) +
@@ -265,23 +272,46 @@ void frmMain::cmdDeSecure_Click() {
     if (!PasswordGiven()) {
         return;
     }
-    // Joins secured text that a mail program or the user broke into lines.
-    text.remove(QStringLiteral("\r\n"));
     const BusyScope busy(*this, Busy::TextCommand);
     SetDeSecureMsg();
+    const pasted::Reading reading = Read(text);
     Secret result;
     {
         const Secret password(PasswordCodes(txtPassword));
-        result = Secret(VBEncrypt::DeSecureMessage(ToCodes(text, codepage::Purpose::DeSecuring),
-                                                   password.value()));
+        // Anything but secured text goes as it always went: lines joined, and
+        // a character outside the code page refused.
+        const Secret codes(reading.fit != pasted::Fit::NotSecured
+                               ? std::string(reading.text)
+                               : ToCodes(QString(text).remove(QStringLiteral("\r\n")),
+                                         codepage::Purpose::DeSecuring));
+        result = Secret(VBEncrypt::DeSecureMessage(codes.value(), password.value()));
     }
     txtPassword->clear();
     ShowDeSecured(FromCodes(result.value()), source);
-    // The format has no password check, so a wrong password is only
-    // guessed at; the markers ERR, ERR2 and VBError read as text.
-    status_->Set(plausibility::LooksLikeText(result.value())
-                     ? QString()
-                     : QStringLiteral(" ") + Said(words::kWrongPassword));
+    // A changed or foreign paste is always told, so that no result is taken
+    // for the message unawares.
+    QString said;
+    switch (reading.fit) {
+    case pasted::Fit::Whole:
+        // The format has no password check, so a wrong password is only
+        // guessed at; the markers ERR, ERR2 and VBError read as text.
+        if (!plausibility::LooksLikeText(result.value())) {
+            said = Said(words::kWrongPassword);
+        }
+        break;
+    case pasted::Fit::Short:
+    case pasted::Fit::Long:
+        said = Said(words::ChangedText(reading.Difference())) + QLatin1Char(' ') +
+               Said(words::kCtrlZGetsPasteBack);
+        break;
+    case pasted::Fit::NotSecured:
+        said = Said(words::kNotSecuredText);
+        if (MessageText() != text) {
+            said += QLatin1Char(' ') + Said(words::kCtrlZGetsPasteBack);
+        }
+        break;
+    }
+    status_->Set(said.isEmpty() ? QString() : QLatin1Char(' ') + said);
     txtMsg->setFocus();
 }
 
@@ -298,6 +328,23 @@ void frmMain::Command1_Click() {
     if (!secured) {
         data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     }
+    QGuiApplication::clipboard()->setMimeData(data);
+    MessageBox::Show(this, Said(words::kTextCopied));
+}
+
+void frmMain::CopyForChat_Click() {
+    const pasted::Reading reading = ReadBox();
+    if (reading.fit != pasted::Fit::Whole) {
+        return; // the text changed since the command was enabled
+    }
+    // Secured text, so without the secret mark Copy Text gives a message.
+    // Plain-text pastes get the fence; rich editors (mail composers, some
+    // chats) take the HTML and make a code block of it, where the fence would
+    // show as text.
+    auto* data = new QMimeData;
+    data->setText(QString::fromLatin1(pasted::ChatForm(reading.text)));
+    data->setHtml(QStringLiteral("<pre>") + QString::fromLatin1(reading.text).toHtmlEscaped() +
+                  QStringLiteral("</pre>"));
     QGuiApplication::clipboard()->setMimeData(data);
     MessageBox::Show(this, Said(words::kTextCopied));
 }

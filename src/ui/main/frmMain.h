@@ -17,6 +17,9 @@ class QMenu;
 class QPushButton;
 
 namespace hushnote {
+namespace pasted {
+struct Reading;
+}
 
 class MsgTextBox;
 class StatusLine;
@@ -80,8 +83,15 @@ private:
     void cmdSecure_Click();
     void cmdDeSecure_Click();
     void Command1_Click();
+    // The message box's context menu and Ctrl+Shift+C there: the secured
+    // text in the box, fenced as code, to the clipboard; enabled only while
+    // the box holds secured text.
+    void CopyForChat_Click();
     // The message box's text exactly as it holds it, line breaks as LF.
     QString BoxText() const;
+    // The secured text found in text, or in the box, as pasted.
+    static pasted::Reading Read(const QString& text);
+    pasted::Reading ReadBox() const;
     // True when the box holds secured text whose length fits its header.
     bool HoldsSecuredText() const;
     // De-Secure's second try: while the box still holds, unchanged, what the
@@ -148,6 +158,7 @@ private:
     QAction* mnuSecureFile = nullptr;
     QAction* mnuDeSecureFile = nullptr;
     QAction* mnuSaveReceiverPage = nullptr;
+    QAction* mnuCopyForChat = nullptr;
 
     // One text command, drop or file operation at a time: SetMsg and the drop
     // let pending events run, so a click queued meanwhile must not start a

@@ -1,5 +1,6 @@
 #include "ui/main/frmMain.h"
 
+#include "engine/PastedText.h"
 #include "ui/main/MsgTextBox.h"
 #include "ui/main/StatusLine.h"
 #include "ui/shared/Layout.h"
@@ -104,6 +105,19 @@ void frmMain::CreateMessageBox(QWidget* client) {
     connect(txtMsg, &MsgTextBox::filesDropped, this, [this](const QByteArrayList& paths) {
         Guarded([this, &paths] { txtMsg_OLEDragDrop(paths); });
     });
+
+    // In the box's context menu, and its shortcut only while the box has the
+    // focus: elsewhere Ctrl+Shift+C is no business of the box.
+    mnuCopyForChat = new QAction(QStringLiteral("Copy for C&hat"), txtMsg);
+    mnuCopyForChat->setObjectName(QStringLiteral("mnuCopyForChat"));
+    mnuCopyForChat->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    mnuCopyForChat->setShortcutContext(Qt::WidgetShortcut);
+    mnuCopyForChat->setEnabled(false);
+    txtMsg->addAction(mnuCopyForChat);
+    connect(mnuCopyForChat, &QAction::triggered, this,
+            [this] { Guarded([this] { CopyForChat_Click(); }); });
+    connect(txtMsg, &QPlainTextEdit::textChanged, this,
+            [this] { mnuCopyForChat->setEnabled(ReadBox().fit == pasted::Fit::Whole); });
 }
 
 void frmMain::CreateModeLabel(QWidget* client) {
