@@ -83,6 +83,7 @@ TEST_F(WindowTest, SecondDeSecureStartsAgainFromWhatWasRead) {
     const struct { QString pasted; std::vector<QString> passwords; QString after; QString undone; bool edit = false; } rows[] = {
         {secured, {"wrong", kPassword}, QString::fromStdString(message), secured},
         {secured, {"wrong", "worse", kPassword}, QString::fromStdString(message), secured},
+        {"> " + secured, {"wrong", kPassword}, QString::fromStdString(message), "> " + secured},
         {"hi", {"wrong", kPassword}, "ERR", "hi"},
         {secured, {"wrong", kPassword}, {}, {}, true},
         {twice, {kPassword, kPassword}, QString::fromStdString(message), secured},
