@@ -26,7 +26,8 @@ Commands:
                          de-secures in any browser, to OUT; with -i FILE
                          ("-": standard input) the secured text in FILE
                          travels inside it, and --hint TEXT shows a
-                         password hint above its password box
+                         password hint above its password box, exactly as
+                         typed (UTF-8, no control characters)
 
 Options:
   -i, --input FILE       text commands: read the text from FILE instead of

@@ -15,6 +15,10 @@
 namespace hushnote::cli {
 
 ExitStatus RunReceiverPage(const Options& o) {
+    // Before the page is looked for: what was typed is wrong wherever it goes.
+    if (o.hint) {
+        web::CheckHint(*o.hint);
+    }
     const auto page = web::FindReceiverPage(ProgramFolder());
     if (!page) {
         throw Failure(kErrFileNotFound,

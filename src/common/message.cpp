@@ -17,6 +17,11 @@ bool ActsOnDisplay(char32_t cp) {
            (cp >= 0x2066 && cp <= 0x2069);
 }
 
+// Escaped as a byte: not UTF-8 text (n == 0), or a C0 control or DEL.
+bool IsByteEscape(std::size_t n, char32_t cp) {
+    return n == 0 || cp < 0x20 || cp == 0x7F;
+}
+
 void AppendHex(std::string& out, unsigned value, int digits) {
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) {
         out += kHex[(value >> shift) & 15];
@@ -32,8 +37,12 @@ std::string EscapedPath(std::string_view path) {
         const std::size_t n = Utf8Sequence(path.substr(i), cp);
         if (n == 1 && (cp == '\n' || cp == '\r' || cp == '\t')) {
             out += cp == '\n' ? "\\n" : cp == '\r' ? "\\r" : "\\t";
-        } else if (n == 0 || cp < 0x20 || cp == 0x7F) {
-            // A control character, or a byte that is not UTF-8 text.
+        } else if (n == 1 && (cp == '\\' || cp == '"')) {
+            // A name's own backslash must not read as an escape, nor its
+            // quote as the end of the quoted name and words of a message.
+            out += '\\';
+            out += static_cast<char>(cp);
+        } else if (IsByteEscape(n, cp)) {
             out += "\\x";
             AppendHex(out, static_cast<unsigned char>(path[i]), 2);
         } else if (ActsOnDisplay(cp)) {
@@ -45,6 +54,18 @@ std::string EscapedPath(std::string_view path) {
         i += n == 0 ? 1 : n;
     }
     return out;
+}
+
+std::size_t FirstActingOnDisplay(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8Sequence(text.substr(i), cp);
+        if (IsByteEscape(n, cp) || ActsOnDisplay(cp)) {
+            return i;
+        }
+        i += n;
+    }
+    return std::string_view::npos;
 }
 
 std::string Grouped(long long n) {

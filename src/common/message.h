@@ -10,10 +10,17 @@ namespace hushnote {
 
 // path with its control characters written as escapes ("\n", "\x1b",
 // "\u009b"), the controls that reorder text on screen too ("\u202e"), and
-// each byte that is not part of UTF-8 text as "\xff": a crafted file name can
-// neither move a terminal's cursor, fake a line of a message nor pass for
-// another name, and every name shows as the bytes it is.
+// each byte that is not part of UTF-8 text as "\xff"; a backslash as "\\" and
+// a double quote as "\"". A crafted file name can neither move a terminal's
+// cursor, fake a line of a message, end its quotes early nor pass for another
+// name, and every name shows as the bytes it is, read back one way only.
 std::string EscapedPath(std::string_view path);
+
+// Where text first holds what EscapedPath escapes because it would act on
+// the display instead of showing (a control character, one that reorders
+// text, a line or paragraph separator) or because it is not UTF-8: its byte
+// offset, or npos when there is none.
+std::size_t FirstActingOnDisplay(std::string_view text);
 
 // The same between double quotes, as messages show a file name.
 inline std::string QuotedPath(std::string_view path) {

@@ -97,50 +97,58 @@ template <class Command> int32_t Guarded(Command command) {
 using namespace hushnote;
 using namespace hushnote::web;
 
-extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
+namespace {
+
+std::string WordsFor(int32_t outcome) {
     switch (outcome) {
     case HN_OK:
-        return Put("", out, out_cap);
+        return "";
     case HN_NO_MESSAGE:
-        return Put(words::kNoMessageToSecure, out, out_cap);
+        return std::string(words::kNoMessageToSecure);
     case HN_NO_MESSAGE_DESECURE:
-        return Put(words::kNoMessageToDeSecure, out, out_cap);
+        return std::string(words::kNoMessageToDeSecure);
     case HN_PASSWORD_BLANK:
-        return Put(words::kBlankPassword, out, out_cap);
+        return std::string(words::kBlankPassword);
     case HN_MESSAGE_LIMIT:
-        return Put(words::kMessageLimit, out, out_cap);
+        return std::string(words::kMessageLimit);
     case HN_WRONG_PASSWORD:
-        return Put(words::kWrongPasswordOnPage, out, out_cap);
+        return std::string(words::kWrongPasswordOnPage);
     case HN_SECURE_AGAIN:
-        return Put(std::string(words::kSecureAgain) + " " + std::string(words::kPressSecureAgain),
-                   out, out_cap);
+        return std::string(words::kSecureAgain) + " " + std::string(words::kPressSecureAgain);
     case HN_COPIED:
-        return Put(words::kTextCopied, out, out_cap);
+        return std::string(words::kTextCopied);
     case HN_SECURING_TEXT:
-        return Put(words::kSecuringText, out, out_cap);
+        return std::string(words::kSecuringText);
     case HN_DESECURING_TEXT:
-        return Put(words::kDeSecuringText, out, out_cap);
+        return std::string(words::kDeSecuringText);
     case HN_SECURING_FILE:
-        return Put(words::kSecuringFile, out, out_cap);
+        return std::string(words::kSecuringFile);
     case HN_DESECURING_FILE:
-        return Put(words::kDeSecuringFile, out, out_cap);
+        return std::string(words::kDeSecuringFile);
     case HN_COPY_BY_HAND:
-        return Put("The browser keeps the clipboard closed: the text is selected, press Ctrl+C.",
-                   out, out_cap);
+        return "The browser keeps the clipboard closed: the text is selected, press Ctrl+C.";
     case HN_FILE_SAVED:
-        return Put(SavedWords(), out, out_cap);
+        return SavedWords();
     case HN_NOT_SECURED_TEXT:
-        return Put(std::string(words::kNotSecuredText) + " " +
-                       std::string(words::kUndoGetsPasteBack),
-                   out, out_cap);
+        return std::string(words::kNotSecuredText) + " " + std::string(words::kUndoGetsPasteBack);
     case HN_FAILED:
     case HN_NOT_SECURED:
     case HN_DAMAGED:
     case HN_CHANGED_TEXT:
-        return Put(LastWords(), out, out_cap);
+        return LastWords();
     default:
-        return Put("", out, out_cap);
+        return "";
     }
+}
+
+} // namespace
+
+extern "C" int32_t hn_words_length(int32_t outcome) {
+    return static_cast<int32_t>(WordsFor(outcome).size());
+}
+
+extern "C" int32_t hn_words(int32_t outcome, char* out, int32_t out_cap) {
+    return Put(WordsFor(outcome), out, out_cap);
 }
 
 extern "C" int32_t hn_progress_words(double remaining, char* out, int32_t out_cap) {

@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/message.h"
 #include "common/secret.h"
+#include "engine/LineBreaks.h"
 #include "engine/Plausibility.h"
 #include "engine/SecuredFile.h"
 #include "engine/VBEncrypt.h"
@@ -105,13 +106,17 @@ extern "C" int32_t hn_output_name(int32_t securing, const char* name, int32_t na
 }
 
 extern "C" int32_t hn_file_is_secured(const char* name, int32_t name_len, const uint8_t* head,
-                                      int32_t head_len) {
+                                      int32_t head_len, double size) {
     const std::string_view n = View(name, name_len);
     if (n.size() > kSecuredSuffix.size() && n.ends_with(kSecuredSuffix)) {
         return 1;
     }
-    return plausibility::IsSecuredHeader(View(reinterpret_cast<const char*>(head), head_len)) ? 1
-                                                                                              : 0;
+    const std::string_view h = View(reinterpret_cast<const char*>(head), head_len);
+    // An empty file secures to its header alone, which no secured text is, so
+    // the header rule says no; as a whole file it reads back as empty.
+    const bool emptySecured = static_cast<double>(h.size()) == size &&
+                              linebreaks::JoinLines(h) == VBEncrypt::EncodeLengthHeader(0);
+    return emptySecured || plausibility::IsSecuredHeader(h) ? 1 : 0;
 }
 
 extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t name_len, double size,

@@ -1,6 +1,8 @@
 #include "web/ReceiverPage.h"
 
 #include "common/error.h"
+#include "common/message.h"
+#include "common/utf8.h"
 #include "engine/PastedText.h"
 #include "engine/Words.h"
 #include "fileio/SecuredFileIO.h"
@@ -55,6 +57,24 @@ std::string Escaped(std::string_view text) {
 
 } // namespace
 
+void CheckHint(std::string_view hint) {
+    const std::size_t at = FirstActingOnDisplay(hint);
+    if (at == std::string_view::npos) {
+        return;
+    }
+    char32_t cp = 0;
+    const std::size_t n = Utf8Sequence(hint.substr(at), cp);
+    const std::string byte = " (byte " + std::to_string(at + 1) + ")";
+    if (n == 0) {
+        // As secure-text words a message that is not UTF-8.
+        throw Failure(kErrInvalidArgument, "The hint is not valid UTF-8" + byte + ".");
+    }
+    // Escaped, the receiver would read "\u202e" in place of what was typed.
+    throw Failure(kErrInvalidArgument,
+                  "The hint holds " + EscapedPath(hint.substr(at, n)) + byte +
+                      ", which would act on the page instead of showing in it.");
+}
+
 std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::path& programFolder) {
     for (const auto& candidate :
          {programFolder / kReceiverPageName,
@@ -69,6 +89,7 @@ std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::pat
 
 std::string CarryMessage(std::string_view page, std::string_view securedText,
                          std::string_view hint) {
+    CheckHint(hint);
     const pasted::Reading found = pasted::FindSecuredText(securedText);
     if (found.fit != pasted::Fit::Whole) {
         throw Failure(

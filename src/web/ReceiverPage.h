@@ -17,12 +17,19 @@ inline constexpr std::string_view kReceiverPageName = "hushnote.html";
 // when neither holds one.
 std::optional<std::filesystem::path> FindReceiverPage(const std::filesystem::path& programFolder);
 
+// Throws Failure(kErrInvalidArgument) for a hint the page could not show as
+// typed: one that is not UTF-8, or holds what would act on the page instead
+// of showing in it (the characters file names show escaped: controls, those
+// that reorder text, line and paragraph separators).
+void CheckHint(std::string_view hint);
+
 // page with securedText in its message box, so it opens ready for the
-// password, and hint (UTF-8, HTML-escaped here) shown above the password box. securedText is
-// UTF-8 in any form a paste may take (wrapped, quoted, fenced); the page
-// carries the secured text alone. Throws Failure(kErrInvalidArgument) when it
-// is not secured text, when its length does not fit its header, or when page
-// is not a receiver page.
+// password, and hint (HTML-escaped here) shown above the password box.
+// securedText is UTF-8 in any form a paste may take (wrapped, quoted,
+// fenced); the page carries the secured text alone. Throws
+// Failure(kErrInvalidArgument) when it is not secured text, when its length
+// does not fit its header, when CheckHint refuses hint, or when page is not a
+// receiver page.
 std::string CarryMessage(std::string_view page, std::string_view securedText,
                          std::string_view hint);
 

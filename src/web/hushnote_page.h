@@ -50,9 +50,14 @@ enum hn_outcome {
 /*
  * The window's words for outcome, in UTF-8: for HN_FAILED, HN_NOT_SECURED,
  * HN_DAMAGED and HN_CHANGED_TEXT those of the last command that ended so;
- * HN_FILE_SAVED names the last file's download. out: at least 1024 bytes.
+ * HN_FILE_SAVED names the last file's download. Never cut short: a file's
+ * escaped name may make them long. out: at least hn_words_length(outcome)
+ * bytes.
  */
 int32_t hn_words(int32_t outcome, char* out, int32_t out_cap);
+
+/* The length in bytes of what hn_words(outcome, ...) writes now. */
+int32_t hn_words_length(int32_t outcome);
 
 /*
  * "Bytes Left: 16,777,215": the progress before each piece of a file.
@@ -106,11 +111,13 @@ int32_t hn_output_name(int32_t securing, const char* name, int32_t name_len, cha
                        int32_t out_cap);
 
 /*
- * 1 when a file should be de-secured rather than secured: its name ends in
- * ".hush", or its first bytes (head, up to 8 of them) are a length header.
+ * 1 when a file of size bytes should be de-secured rather than secured: its
+ * name ends in ".hush", its first bytes (head, up to 16 of them) open with a
+ * length header, or it is what an empty file secures to, "????????" (line
+ * breaks after it allowed), all of it in head.
  */
 int32_t hn_file_is_secured(const char* name, int32_t name_len, const uint8_t* head,
-                           int32_t head_len);
+                           int32_t head_len, double size);
 
 /*
  * Starts securing (securing = 1) or de-securing a file of size bytes named

@@ -56,7 +56,7 @@
   const text = (p, n) => decoder.decode(engine.HEAPU8.subarray(p, p + n));
 
   function words(outcome) {
-    return call(engine._hn_words, [], 1024, (fn, args, out, cap) =>
+    return call(engine._hn_words, [], engine._hn_words_length(outcome), (fn, args, out, cap) =>
       text(out, Math.max(fn(outcome, out, cap), 0)));
   }
   function say(outcome) { status.textContent = words(outcome); }
@@ -279,14 +279,14 @@
   async function dropped(file, pw) {
     let head;
     try {
-      head = new Uint8Array(await file.slice(0, 8).arrayBuffer());
+      head = new Uint8Array(await file.slice(0, 16).arrayBuffer());
     } catch (failure) {
       status.textContent = unreadable(file);
       return;
     }
     const name = encoder.encode(file.name);
     const secured = call(engine._hn_file_is_secured, [name, head], 0,
-      (fn, args) => fn(...args)) === 1;
+      (fn, args) => fn(...args, file.size)) === 1;
     await runFile(!secured, file, pw);
   }
 

@@ -58,6 +58,8 @@ TEST(ParseArguments, UsageErrors) {
          "unknown option --\\u2028x\\u2029\\u061c\n"},
         {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
          "unknown mode \"\\u200f\\u009b\" (auto"},
+        // A typed backslash is not an escape, nor a quote the end of the name.
+        {{"x\\xff\".txt"}, "unknown command \"x\\\\xff\\\".txt\"\n"},
     };
     for (const auto& [args, says] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -204,6 +206,9 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = {sf, pw, "in", "fifo"}, .status = 1, .says = unread},
         {.args = {"receiver-page", "fifo"}, .status = 1, .says = unread, .program = "alone/hushnote-cli"},
         {.args = {"receiver-page", ""}, .status = 1, .says = "No output file was named.", .program = "alone/hushnote-cli"},
+        // A hint the page could not show as typed, refused before anything else.
+        {.args = {"receiver-page", "-i", "lines", "--hint", "dog\xff", "out"}, .status = 1, .says = "The hint is not valid UTF-8 (byte 4).\n"},
+        {.args = {"receiver-page", "-i", "lines", "--hint", "dog\x1b[2J", "out"}, .status = 1, .says = "The hint holds \\x1b (byte 4), which would"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -224,10 +229,10 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
     EXPECT_EQ(ReadFile("in-library"), VBEncrypt::SecureMessage("data", kPassword));
 }
 
-// Every line that names a file shows its control characters escaped: a
-// crafted name can neither fake a line nor steer the terminal.
+// Every line that names a file shows it escaped: a crafted name can neither
+// fake a line, end its quotes early nor steer the terminal.
 TEST_F(Cli, FileNamesAreShownEscaped) {
-    const std::string n = "x\n\x1b", shown = "\"x\\n\\x1b", pw = "--password-file=pw";
+    const std::string n = "x\n\x1b\\\"", shown = "\"x\\n\\x1b\\\\\\\"", pw = "--password-file=pw";
     WriteFile(n + "plain", "plain text");
     WriteFile(n + "cut", VBEncrypt::SecureMessage("hello", kPassword).substr(0, 12));
     WriteFile("in", "data");

@@ -353,9 +353,12 @@ test("a dropped file is secured, or de-secured when it is a secured file", async
   const plain = Buffer.from("dropped on the page\n".repeat(300));
   fs.writeFileSync(path.join(dir, "notes.txt"), plain);
   runCli(["secure-file", "notes.txt", "notes.sec"], "drop");
+  fs.writeFileSync(path.join(dir, "empty"), "");
+  runCli(["secure-file", "empty", "empty.sec"], "drop");
   for (const [file, name, expected] of [
     ["notes.txt", "notes.txt.hush", fs.readFileSync(path.join(dir, "notes.sec"))],
-    ["notes.sec", "notes.sec.de-secured", plain]]) {
+    ["notes.sec", "notes.sec.de-secured", plain],
+    ["empty.sec", "empty.sec.de-secured", Buffer.alloc(0)]]) {
     await fill("#txtPassword", "drop");
     const [{ name: suggested, bytes }] = await drop([file]);
     assert.equal(suggested, name);

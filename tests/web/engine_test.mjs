@@ -48,7 +48,11 @@ function withOut(cap, fn) {
     engine._free(out);
   }
 }
-const words = (o) => dec.decode(withOut(1024, (out, cap) => engine._hn_words(o, out, cap)).bytes);
+// As the page asks: with room for the whole sentence, however long its names.
+const words = (o) => dec.decode(withOut(engine._hn_words_length(o),
+  (out, cap) => engine._hn_words(o, out, cap)).bytes);
+const isSecured = (name, bytes) => engine._hn_file_is_secured(...put(enc.encode(name)),
+  ...put(bytes.subarray(0, 16)), bytes.length);
 function secureText(message, password) {
   const r = withOut(26676, (out, cap) =>
     engine._hn_secure_text(...put(enc.encode(message)), ...put(enc.encode(password)), out, cap));
@@ -283,6 +287,40 @@ test("damaged, broken into lines and not secured files get the program's outcome
       "Offered as a download named $1. See the browser's downloads.");
     assert.equal(ours.words, theirs.status === 3 ? offered : "", name);
   }
+});
+
+test("a long name escaped keeps the whole sentence", () => {
+  withPassword("pw");
+  // 255 bytes, each shown as four: "\x01".
+  const name = Array.from({ length: 255 }, (_, i) => String.fromCharCode(1 + (i % 31))).join("");
+  fs.writeFileSync(path.join(dir, name), "not secured");
+  const theirs = runCli(["desecure-file", name, "x"]);
+  const ours = pageFile(0, name, Buffer.from("not secured"), "pw", [4096]);
+  assert.equal(ours.refused, O.NOT_SECURED);
+  assert.ok(ours.words.length > 1024 && ours.words === theirs.err, ours.words);
+});
+
+test("a dropped file is de-secured when it is a secured file, an empty one too", () => {
+  withPassword("pw");
+  fs.writeFileSync(path.join(dir, "empty"), "");
+  assert.equal(runCli(["secure-file", "empty", "empty.sec"]).status, 0);
+  const empty = fs.readFileSync(path.join(dir, "empty.sec"));
+  const secured = Buffer.from(secureText("hello", "pw").text);
+  const cases = [
+    { name: "empty.sec", data: empty, secured: 1 },
+    { name: "empty.sec", data: Buffer.concat([empty, Buffer.from("\r\n")]), secured: 1 },
+    { name: "hello.sec", data: secured, secured: 1 },
+    { name: "notes.txt", data: Buffer.from("????????\nand then a note"), secured: 0 },
+    { name: "notes.txt", data: Buffer.from("????????"), size: 9, secured: 0 },
+    { name: "notes.txt", data: Buffer.from("hello"), secured: 0 },
+    { name: "nothing", data: Buffer.alloc(0), secured: 0 },
+  ];
+  for (const { name, data, size, secured: expected } of cases) {
+    const bytes = size === undefined ? data : { subarray: (a, b) => data.subarray(a, b), length: size };
+    assert.equal(isSecured(name, bytes), expected, JSON.stringify(data.toString()));
+  }
+  const back = pageFile(0, "empty.sec", empty, "pw", [4096]);
+  assert.equal(back.bytes.length + back.words.length, 0);
 });
 
 test("a file over 16,777,215 bytes is refused before anything is written", () => {

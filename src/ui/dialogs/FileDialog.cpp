@@ -90,10 +90,6 @@ void FileDialog::accept() {
     QFileDialog::accept();
 }
 
-bool FileDialog::ConfirmChoice() {
-    return kind_ == Kind::Save ? ConfirmSave(chosen_) : ConfirmOpen(chosen_);
-}
-
 namespace {
 
 // Links are not followed: a dangling one exists too.
@@ -103,6 +99,17 @@ bool Exists(const QString& path) {
 }
 
 } // namespace
+
+bool FileDialog::ConfirmChoice() {
+    if (kind_ == Kind::Open) {
+        return ConfirmOpen(chosen_);
+    }
+    if (!extension_.isEmpty() && !QFileInfo(chosen_).fileName().contains(QLatin1Char('.')) &&
+        !Exists(chosen_)) {
+        chosen_ += QLatin1Char('.') + extension_;
+    }
+    return ConfirmSave(chosen_);
+}
 
 bool FileDialog::ConfirmSave(const QString& path) {
     const QFileInfo info(path);

@@ -33,7 +33,13 @@ public:
     // and a pattern "*.*" matches every file, with or without an extension.
     void SetFilterList(const QString& filters);
 
-    // The path the user confirmed, as the dialog typed it.
+    // Save: the extension ("html") a typed name gets when it has none and
+    // names no existing file. Qt's own default suffix would be added to an
+    // existing name too, and the file written beside the one chosen.
+    void SetDefaultExtension(const QString& extension) { extension_ = extension; }
+
+    // The path the user confirmed, as the dialog typed it (with the default
+    // extension once ConfirmChoice() has added it).
     QString ChosenPath() const { return chosen_; }
 
     // After the dialog returned: false, once the user has been told or has
@@ -48,6 +54,7 @@ private:
     void ShowMissingFolder(const QString& path, const QString& folder);
 
     Kind kind_;
+    QString extension_;
     QString chosen_;
 };
 

@@ -124,7 +124,7 @@ QString cDialog::GetSaveName(QWidget* parent, QString& fileName,
     dlg.SetFilterList(filters);
     OfferDirectory(dlg, initialDir);
     if (defaultExtension && !defaultExtension->isEmpty()) {
-        dlg.setDefaultSuffix(*defaultExtension);
+        dlg.SetDefaultExtension(*defaultExtension);
     }
     // The name field holds at most 512 characters.
     const QString offered = TrimBlanks(fileName.left(kSavePathChars));

@@ -29,6 +29,8 @@ public:
     // cancel it keeps what was passed in. The dialog refuses a folder that does
     // not exist and asks before an existing file is replaced. initialDir:
     // omitted = the current folder, "" = the dialog's own choice.
+    // defaultExtension is added only to a typed name that has no extension
+    // and names no existing file.
     QString GetSaveName(QWidget* parent, QString& fileName,
                         const std::optional<QString>& initialDir = std::nullopt,
                         const QString& windowTitle = QStringLiteral("Save File"),

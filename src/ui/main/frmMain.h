@@ -52,9 +52,9 @@ public:
     // painted.
     QString StatusText() const;
 
-    // Test seam: the next password hint Save Receiver Page... asks for is
-    // answered with hint, and no dialog is shown.
-    static void SetNextHintForTests(const QString& hint);
+    // Test seam: the password hints Save Receiver Page... asks for are
+    // answered with hints in turn, and no dialog is shown until they run out.
+    static void SetNextHintsForTests(const QStringList& hints);
 
 protected:
     // Closing while a file runs stops it first.

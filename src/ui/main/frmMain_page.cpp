@@ -1,10 +1,12 @@
 // File, Save Receiver Page...: the page a receiver without Hushnote opens in
 // any browser, with the secured message inside when the sender wants it.
 
+#include "common/message.h"
 #include "engine/PastedText.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
 #include "ui/main/QtCodes.h"
+#include "ui/main/StatusLine.h"
 #include "ui/main/frmMain.h"
 #include "web/ReceiverPage.h"
 
@@ -15,31 +17,42 @@
 namespace hushnote {
 namespace {
 
-std::optional<QString>& NextHint() {
-    static std::optional<QString> hint;
-    return hint;
+QStringList& NextHints() {
+    static QStringList hints;
+    return hints;
 }
 
-// The optional hint, or nothing when the user cancels.
+// The optional hint, or nothing when the user cancels. A hint the page could
+// not show as typed is refused, and asked for again as it was typed.
 std::optional<QString> AskHint(QWidget* parent) {
-    if (auto& next = NextHint()) {
-        std::optional<QString> hint = next;
-        next.reset();
-        return hint;
+    QString hint;
+    for (;;) {
+        bool ok = true;
+        if (!NextHints().isEmpty()) {
+            hint = NextHints().takeFirst();
+        } else {
+            hint = QInputDialog::getText(
+                parent, QStringLiteral("Save Receiver Page"),
+                QStringLiteral("A password hint the receiver sees above the password box\r\n"
+                               "(optional; never the password itself):"),
+                QLineEdit::Normal, hint, &ok);
+        }
+        if (!ok) {
+            return std::nullopt;
+        }
+        try {
+            web::CheckHint(hint.toStdString());
+            return hint;
+        } catch (const Failure& f) {
+            MessageBox::ShowError(parent, f.number(), QString::fromStdString(f.description()));
+        }
     }
-    bool ok = false;
-    QString hint = QInputDialog::getText(
-        parent, QStringLiteral("Save Receiver Page"),
-        QStringLiteral("A password hint the receiver sees above the password box\r\n"
-                       "(optional; never the password itself):"),
-        QLineEdit::Normal, QString(), &ok);
-    return ok ? std::optional<QString>(hint) : std::nullopt;
 }
 
 } // namespace
 
-void frmMain::SetNextHintForTests(const QString& hint) {
-    NextHint() = hint;
+void frmMain::SetNextHintsForTests(const QStringList& hints) {
+    NextHints() = hints;
 }
 
 void frmMain::SaveReceiverPage() {
@@ -78,12 +91,18 @@ void frmMain::SaveReceiverPage() {
     if (outfile.isEmpty()) {
         return;
     }
+    const std::filesystem::path out = qt_codes::ToPath(outfile);
     // A pipe no program reads must not freeze the window.
-    RunOnFile([&] {
-        web::SaveReceiverPage(*page, qt_codes::ToPath(outfile),
+    const bool ran = RunOnFile([&] {
+        web::SaveReceiverPage(*page, out,
                               carry ? std::optional<std::string>(text.toStdString()) : std::nullopt,
                               hint.toStdString());
     });
+    if (ran) {
+        // The dialog may have added ".html": say where the page went.
+        status_->Set(QStringLiteral("  Receiver page saved as ") +
+                     QString::fromStdString(QuotedPath(out)) + QLatin1Char('.'));
+    }
 }
 
 } // namespace hushnote
