@@ -457,6 +457,8 @@ test("a page that cannot run says where to open it, and still shows the message 
       assert.equal(await page.evaluate("getComputedStyle(document.getElementById('hint')).display"),
         "block", name);
       assert.equal(await page.evaluate("document.getElementById('txtMsg').disabled"), false, name);
+      assert.equal(await page.evaluate("document.querySelector('h1').innerText"),
+        "A secured message", name);
     } finally {
       if (added) await page.send("Page.removeScriptToEvaluateOnNewDocument", added);
       await page.send("Emulation.setScriptExecutionDisabled", { value: false });
