@@ -1,7 +1,9 @@
 // Screenshots of the receiver page, light and dark, at desktop and phone
 // width: as a receiver opens it, holding secured text (Copy for Chat offered),
 // after De-Secure of a paste a chat shortened (the status line tells it), and
-// with scripts off, as a mail preview shows it.
+// after Secure on secured text (the status line asks), and with scripts off,
+// as a mail preview shows it. Given a page made by receiver-page, the same of
+// the page as it opens for its receiver, and after a wrong password.
 //   node scripts/page_screenshots.mjs PAGE.html OUT-FOLDER
 import fs from "node:fs";
 import path from "node:path";
@@ -26,6 +28,9 @@ const states = {
     set("txtPassword", "Rex"), click("cmdSecure"),
     "const b = document.getElementById('txtMsg'); b.value = b.value.slice(0, 30) + b.value.slice(31)",
     set("txtPassword", "Rex"), click("cmdDeSecure")],
+  asked: [set("txtMsg", "The key is under the mat."), set("txtPassword", "Rex"), click("cmdSecure"),
+    set("txtPassword", "Rex"), click("cmdSecure")],
+  wrong: [set("txtPassword", "Rax"), click("cmdDeSecure")],
 };
 for (const [name, width, height, scheme, scripts = true] of shots) {
   await page.send("Emulation.setScriptExecutionDisabled", { value: !scripts });

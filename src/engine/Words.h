@@ -56,6 +56,13 @@ inline constexpr std::string_view kSecuringFile = "Securing File...";
 inline constexpr std::string_view kDeSecuringFile = "De-Securing File...";
 inline constexpr std::string_view kBytesLeft = "Bytes Left: "; // then the count
 inline constexpr std::string_view kWrongPassword = "Wrong password? Ctrl+Z undoes.";
+// The receiver page's, named after its buttons: a phone has no Ctrl+Z.
+inline constexpr std::string_view kWrongPasswordOnPage =
+    "Wrong password? Type it again and press De-Secure; Undo brings back the secured text.";
+// Secure on text that already is secured text asks first: the window in a
+// Yes/No box, the page in its status line, where Secure pressed again goes on.
+inline constexpr std::string_view kSecureAgain = "This already is secured text. Secure it again?";
+inline constexpr std::string_view kPressSecureAgain = "Press Secure once more to do so.";
 inline constexpr std::string_view kTextCopied = "Text copied to clipboard.";
 // Why a file too large to secure is refused, after "NAME is N bytes long; ".
 inline constexpr std::string_view kSecuredFileLimit =

@@ -120,7 +120,9 @@ std::string WordsFor(int32_t outcome) {
     case HN_MESSAGE_LIMIT:
         return std::string(words::kMessageLimit);
     case HN_WRONG_PASSWORD:
-        return std::string(words::kWrongPassword);
+        return std::string(words::kWrongPasswordOnPage);
+    case HN_SECURE_AGAIN:
+        return std::string(words::kSecureAgain) + " " + std::string(words::kPressSecureAgain);
     case HN_COPIED:
         return std::string(words::kTextCopied);
     case HN_SECURING_TEXT:

@@ -44,6 +44,7 @@ enum hn_outcome {
     HN_FILE_SAVED = 15,       /* the last file's download is ready */
     HN_CHANGED_TEXT = 16,     /* secured text a chat shortened or lengthened on the way */
     HN_NOT_SECURED_TEXT = 17, /* "This is not secured text." */
+    HN_SECURE_AGAIN = 18,     /* Secure asks before it secures secured text again */
 };
 
 /*

@@ -10,7 +10,7 @@
   const commands = ["cmdSecure", "cmdDeSecure", "Command1", "cmdSecureFile", "cmdDeSecureFile"];
   const O = { OK: 0, NO_MESSAGE: 1, PASSWORD_BLANK: 2, FAILED: 4, WRONG_PASSWORD: 5, COPIED: 6,
     DAMAGED: 8, SECURING_TEXT: 10, DESECURING_TEXT: 11, SECURING_FILE: 12,
-    DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15 };
+    DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15, SECURE_AGAIN: 18 };
   const SECURE_PIECE = 3 * 699051; // a whole number of groups of 3 bytes
   const DESECURE_PIECE = 1 << 21;
   const BLOCK_PIECES = 8; // read at once: any file that can be secured is one block
@@ -19,6 +19,13 @@
   // What each De-Secure replaced, latest last: a wrong password and then the
   // right one must still lead back to the secured text.
   let undoTexts = [];
+  // What the last De-Secure read and what it put in the box. While the box
+  // still holds that, unchanged, a second try starts again from what was
+  // read: a mistyped password then costs nothing.
+  let lastRead = null;
+  // The secured text the status line asked about: Secure pressed again on
+  // it, unchanged, secures it again.
+  let askedAbout = null;
   let busy = false;
   // What a copy of the whole box carries instead of the box's text, when the
   // browser made the user copy by hand.
@@ -63,6 +70,8 @@
   function setBox(value) {
     undoButton.hidden = true;
     carried = null;
+    lastRead = null;
+    askedAbout = null;
     box.value = value;
     box.setSelectionRange(0, 0);
     box.scrollTop = 0;
@@ -83,9 +92,19 @@
     }
   }
   function offerChat() { chatButton.disabled = busy || chatForm() === null; }
+  // The engine's own test: the box holds secured text whose length fits its
+  // header, as Copy for Chat needs it.
+  const holdsSecuredText = () => chatForm() !== null;
 
   function secure() {
     if (busy) return;
+    // Securing secured text again is seldom meant, and has no way back: the
+    // status line asks, and a second press goes ahead.
+    if (password.value !== "" && askedAbout !== box.value && holdsSecuredText()) {
+      askedAbout = box.value;
+      say(O.SECURE_AGAIN);
+      return;
+    }
     const message = encoder.encode(box.value), pw = passwordBytes();
     say(O.SECURING_TEXT);
     let result;
@@ -111,7 +130,12 @@
 
   function deSecure() {
     if (busy) return;
-    const secured = box.value, input = encoder.encode(secured), pw = passwordBytes();
+    askedAbout = null;
+    // A result that is itself secured text was read with the right password:
+    // that is a message secured twice, and De-Secure goes on from it.
+    const retry = lastRead !== null && box.value === lastRead.result && !holdsSecuredText();
+    const secured = retry ? lastRead.source : box.value;
+    const input = encoder.encode(secured), pw = passwordBytes();
     say(O.DESECURING_TEXT);
     let result;
     try {
@@ -128,8 +152,10 @@
       (-result === O.PASSWORD_BLANK ? password : box).focus();
       return;
     }
-    undoTexts.push(secured);
+    // A second try leaves the way back as the first one made it: one Undo.
+    if (!retry) undoTexts.push(secured);
     setBox(result.message);
+    lastRead = { source: secured, result: box.value };
     // A wrong password, a changed text or no secured text at all: the status
     // line says which, and Undo brings the paste back.
     say(result.outcome);
@@ -380,6 +406,17 @@
       droppedAll([...e.dataTransfer.files]);
     });
   }
+
+  // A page that carries a message reads as a message for its receiver, even
+  // before the engine has started: its title says so, and De-Secure comes
+  // first, in the order Tab takes too.
+  function addressToReceiver() {
+    if (box.defaultValue === "") return;
+    document.body.classList.add("carried");
+    document.title = $("carried-title").textContent;
+    $("textCommands").prepend($("cmdDeSecure"));
+  }
+  addressToReceiver();
 
   function start(module) {
     engine = module;

@@ -69,6 +69,89 @@ TEST_F(WindowTest, TextCommands) {
     }
 }
 
+// A mistyped password and then the right one give the message, and one
+// Ctrl+Z what was read; so for a paste that is not secured text. A box changed
+// in between is read as it now is, and a result that is secured text itself
+// is de-secured further.
+TEST_F(WindowTest, SecondDeSecureStartsAgainFromWhatWasRead) {
+    const std::string message = "Meet me at the station at noon.";
+    const QString secured = qt_codes::FromCodes(VBEncrypt::SecureMessage(message, kPassword));
+    const QString twice = qt_codes::FromCodes(VBEncrypt::SecureMessage(Codes(secured), kPassword));
+    // passwords: one De-Secure each; edit: typed into the box before the last,
+    // when the message must not come; undone: the box after one Ctrl+Z.
+    // clang-format off
+    const struct { QString pasted; std::vector<QString> passwords; QString after; QString undone; bool edit = false; } rows[] = {
+        {secured, {"wrong", kPassword}, QString::fromStdString(message), secured},
+        {secured, {"wrong", "worse", kPassword}, QString::fromStdString(message), secured},
+        {"> " + secured, {"wrong", kPassword}, QString::fromStdString(message), "> " + secured},
+        {"hi", {"wrong", kPassword}, "ERR", "hi"},
+        {secured, {"wrong", kPassword}, {}, {}, true},
+        {twice, {kPassword, kPassword}, QString::fromStdString(message), secured},
+    };
+    // clang-format on
+    frmMain& w = Open();
+    auto* box = Find<QPlainTextEdit>("txtMsg");
+    for (const auto& r : rows) {
+        w.SetMessageText(r.pasted);
+        for (const QString& password : r.passwords) {
+            if (r.edit && &password == &r.passwords.back()) {
+                QTest::keyClicks(box, QStringLiteral("x"));
+            }
+            Password()->setText(password);
+            Run("cmdDeSecure");
+        }
+        if (r.edit) {
+            EXPECT_NE(w.MessageText(), QString::fromStdString(message));
+        } else {
+            EXPECT_EQ(w.MessageText(), r.after) << r.pasted.toStdString();
+            QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+            EXPECT_EQ(w.MessageText(), r.undone) << r.pasted.toStdString();
+        }
+    }
+}
+
+// Secure on secured text, broken into lines or not, asks first with No as the
+// default; only Yes secures it again, and No leaves both boxes as they were.
+TEST_F(WindowTest, SecureAsksBeforeSecuringSecuredText) {
+    const QString secured = qt_codes::FromCodes(VBEncrypt::SecureMessage("see you", kPassword));
+    const QString twice = qt_codes::FromCodes(VBEncrypt::SecureMessage(Codes(secured), kPassword));
+    const QString wrapped = secured.left(10) + "\r\n" + secured.mid(10);
+    // clang-format off
+    const struct { QString box; std::optional<Answer> answer; QString after; } rows[] = {
+        {secured, Answer::kNo, secured},
+        {wrapped, Answer::kNo, wrapped},
+        {secured, Answer::kYes, twice},
+        // A few characters short is no secured text to ask about.
+        {secured.left(secured.size() - 1), std::nullopt, {}},
+        {"see you", std::nullopt, {}},
+    };
+    // clang-format on
+    Open();
+    for (const auto& r : rows) {
+        ResetSeams();
+        w_->SetMessageText(r.box);
+        Password()->setText(kPassword);
+        if (r.answer) {
+            MessageBox::SetNextAnswer(*r.answer);
+        }
+        Run("cmdSecure");
+        ASSERT_EQ(Boxes().size(), r.answer ? 1U : 0U) << r.box.toStdString();
+        if (r.answer) {
+            EXPECT_EQ(Boxes()[0].text, "This already is secured text. Secure it again?");
+            EXPECT_EQ(Boxes()[0].buttons, MessageBox::Buttons::YesNoDefaultNo);
+            EXPECT_EQ(w_->MessageText(), r.after);
+            EXPECT_EQ(Password()->text().isEmpty(), *r.answer == Answer::kYes);
+        }
+    }
+    // The real box: Enter answers No.
+    MessageBox::RedirectForTests(false);
+    QTimer::singleShot(0,
+                       [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    EXPECT_EQ(MessageBox::Show(w_.get(), QStringLiteral("?"), MessageBox::Icon::Information,
+                               MessageBox::Buttons::YesNoDefaultNo),
+              Answer::kNo);
+}
+
 // With the library and with the built-in cipher, and when the input is not
 // secured, cut short, or the output names it: what is told and what is written.
 TEST_F(WindowTest, FileRuns) {

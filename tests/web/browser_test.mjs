@@ -40,6 +40,7 @@ const box = () => page.evaluate("document.getElementById('txtMsg').value");
 const status = () => page.evaluate("document.getElementById('lblStatus').textContent");
 const passwordValue = () => page.evaluate("document.getElementById('txtPassword').value");
 const focused = () => page.evaluate("document.activeElement.id");
+const undoShown = () => page.evaluate("!document.getElementById('cmdUndo').hidden");
 async function fill(selector, text) {
   await page.click(selector);
   await page.evaluate(`document.querySelector('${selector}').select()`);
@@ -97,7 +98,8 @@ test("a message secures to the program's secured text and comes back", async () 
 
   await fill("#txtPassword", "cat");
   await page.click("#cmdDeSecure");
-  assert.equal(await status(), "Wrong password? Ctrl+Z undoes.");
+  assert.equal(await status(),
+    "Wrong password? Type it again and press De-Secure; Undo brings back the secured text.");
   await page.click("#txtMsg");
   await page.press("z", 2);
   assert.equal(await box(), runCli(["secure-text"], "dog", message).trimEnd());
@@ -105,13 +107,14 @@ test("a message secures to the program's secured text and comes back", async () 
   await page.click("#cmdDeSecure");
   await page.click("#cmdUndo");
   assert.equal(await box(), secured);
-  // A wrong password and then the right one: Ctrl+Z still reaches the secured text.
+  // A wrong password and then the right one: the message, and one Ctrl+Z
+  // reaches the secured text.
   for (const pw of ["cat", "dog"]) {
     await fill("#txtPassword", pw);
     await page.press("Enter");
   }
+  assert.equal(await box(), message);
   await page.click("#txtMsg");
-  await page.press("z", 2);
   await page.press("z", 2);
   assert.equal(await box(), secured);
 
@@ -121,6 +124,66 @@ test("a message secures to the program's secured text and comes back", async () 
   assert.equal(await status(), "");
   assert.equal(await passwordValue(), "");
 });
+
+// Each row: what was pasted, a first try with the wrong password, a second
+// with the right one. The second gives what a first try with the right
+// password gives, and Undo shows after every result but a message.
+test("a second try after a wrong password starts again from what was pasted", async () => {
+  const secured = runCli(["secure-text"], "dog", "Second time lucky.").trimEnd();
+  const rows = [
+    { name: "noise of a wrong password", pasted: secured },
+    { name: "changed on the way", pasted: secured.slice(0, 12) + secured.slice(13) },
+    { name: "ERR", pasted: "hi" },
+    { name: "ERR2", pasted: "????????" },
+  ];
+  for (const { name, pasted } of rows) {
+    await fill("#txtMsg", pasted);
+    await fill("#txtPassword", "dog");
+    await page.click("#cmdDeSecure");
+    const [expected, expectedUndo] = [await box(), await undoShown()];
+    await fill("#txtMsg", pasted);
+    await fill("#txtPassword", "cat");
+    await page.click("#cmdDeSecure");
+    assert.equal(await undoShown(), true, name);
+    await fill("#txtPassword", "dog");
+    await page.click("#cmdDeSecure");
+    assert.equal(await box(), expected, name);
+    assert.equal(await undoShown(), expectedUndo, name);
+    assert.equal(expectedUndo, name !== "noise of a wrong password", name);
+    await page.press("z", 2);
+    assert.equal(await box(), pasted, name);
+  }
+  // A changed box is read as it now is.
+  await fill("#txtMsg", secured);
+  await fill("#txtPassword", "cat");
+  await page.click("#cmdDeSecure");
+  await page.click("#txtMsg");
+  await page.type("x");
+  await fill("#txtPassword", "dog");
+  await page.click("#cmdDeSecure");
+  assert.equal(await status(), "This is not secured text. Undo brings back what was pasted.");
+});
+
+test("Secure on secured text asks in the status line, and a second press secures it again",
+  async () => {
+    const secured = runCli(["secure-text"], "dog", "Twice over.").trimEnd();
+    await fill("#txtMsg", secured);
+    await fill("#txtPassword", "dog");
+    await page.click("#cmdSecure");
+    assert.equal(await status(),
+      "This already is secured text. Secure it again? Press Secure once more to do so.");
+    assert.equal(await box(), secured);
+    assert.equal(await passwordValue(), "dog");
+    await page.click("#cmdSecure");
+    assert.equal(await box(), runCli(["secure-text"], "dog", secured).trimEnd());
+    assert.equal(await status(), "");
+    // De-Secure goes on from a result that is secured text: no second try.
+    for (const expected of [secured, "Twice over."]) {
+      await fill("#txtPassword", "dog");
+      await page.click("#cmdDeSecure");
+      assert.equal(await box(), expected);
+    }
+  });
 
 test("the window's refusals show in the status line, and the boxes keep their text", async () => {
   const cases = [
@@ -342,7 +405,22 @@ test("a page carrying a message opens ready for the password, with its hint", as
     "our first <b>dog</b> & cat");
   assert.equal(await focused(), "txtPassword");
   assert.equal(await page.evaluate("!!document.getElementById('cannot-run')"), false);
-  await page.type("Rex");
+  // It tells a stranger what it is, and De-Secure comes first and stands out.
+  assert.equal(await page.evaluate("document.title"), "A secured message");
+  assert.equal(await page.evaluate("document.querySelector('h1').innerText"), "A secured message");
+  assert.match(await page.evaluate("document.querySelector('main').innerText"), /with Hushnote/);
+  assert.deepEqual(await page.evaluate(`[...document.querySelectorAll('button')]
+    .filter((b) => !b.hidden).map((b) => b.id)`), ["cmdDeSecure", "cmdSecure", "Command1",
+    "cmdCopyForChat", "cmdSecureFile", "cmdDeSecureFile"]);
+  const look = (id) => page.evaluate(`(() => { const s = getComputedStyle(
+    document.getElementById('${id}')); return s.backgroundColor + ' ' + s.fontWeight; })()`);
+  for (const id of ["cmdSecure", "Command1", "cmdSecureFile"]) {
+    assert.notEqual(await look("cmdDeSecure"), await look(id), id);
+  }
+  // A mistyped password and then the right one.
+  await page.type("Rax");
+  await page.press("Enter");
+  await fill("#txtPassword", "Rex");
   await page.press("Enter");
   assert.equal(await box(), "The key is under the mat.");
   fs.writeFileSync(path.join(dir, "plain.txt"), "not secured");
@@ -351,6 +429,8 @@ test("a page carrying a message opens ready for the password, with its hint", as
   assert.notEqual(refused.status, 0);
   assert.equal(fs.existsSync(path.join(dir, "x.html")), false);
   await open(pagePath);
+  assert.equal(await page.evaluate("document.title"), "Hushnote");
+  assert.equal(await page.evaluate("document.querySelector('h1').innerText"), "Hushnote");
 });
 
 test("a page that cannot run says where to open it, and still shows the message and hint", async () => {
@@ -386,6 +466,8 @@ test("a page that cannot run says where to open it, and still shows the message 
       assert.equal(await page.evaluate("getComputedStyle(document.getElementById('hint')).display"),
         "block", name);
       assert.equal(await page.evaluate("document.getElementById('txtMsg').disabled"), false, name);
+      assert.equal(await page.evaluate("document.querySelector('h1').innerText"),
+        "A secured message", name);
     } finally {
       if (added) await page.send("Page.removeScriptToEvaluateOnNewDocument", added);
       await page.send("Emulation.setScriptExecutionDisabled", { value: false });

@@ -61,7 +61,7 @@ MessageBox::Answer MessageBox::Show(QWidget* parent, const QString& text, Icon i
             shown.answer = s.answers.front();
             s.answers.pop_front();
         } else {
-            shown.answer = buttons == Buttons::YesNo ? Answer::kNo : Answer::kOk;
+            shown.answer = buttons == Buttons::Ok ? Answer::kOk : Answer::kNo;
         }
         s.history.push_back(shown);
         return shown.answer;
@@ -72,9 +72,9 @@ MessageBox::Answer MessageBox::Show(QWidget* parent, const QString& text, Icon i
     shownText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QMessageBox box(ToQt(icon), shown.caption, shownText, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
-    if (buttons == Buttons::YesNo) {
+    if (buttons != Buttons::Ok) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? Answer::kYes : Answer::kNo;
     }

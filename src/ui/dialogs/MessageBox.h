@@ -13,7 +13,9 @@ namespace hushnote {
 class MessageBox {
 public:
     enum class Icon { None, Information, Question, Warning, Critical };
-    enum class Buttons { Ok, YesNo };
+    // YesNo has Yes as the default button, the one Enter presses;
+    // YesNoDefaultNo asks about a step seldom meant, with No there.
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
 
     // The numbers are the ones the answers have always had.
     enum class Answer { kOk = 1, kYes = 6, kNo = 7 };

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <new>
@@ -70,6 +71,10 @@ frmMain::frmMain(std::filesystem::path libraryFolder, QWidget* parent)
     }
     CreateControls();
     CreateMenus();
+    // Any change to the box, the user's or a command's, ends De-Secure's
+    // second try.
+    connect(txtMsg->document(), &QTextDocument::contentsChanged, this,
+            [this] { lastRead_.reset(); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     Form_Load();
 }
@@ -109,13 +114,39 @@ QString frmMain::BoxText() const {
     return text;
 }
 
-pasted::Reading frmMain::ReadBox() const {
-    // The box may hold a message in clear: its bytes are wiped after.
-    QByteArray utf8 = BoxText().toUtf8();
+pasted::Reading frmMain::Read(const QString& text) {
+    // The text may be a message in clear: its bytes are wiped after.
+    QByteArray utf8 = text.toUtf8();
     pasted::Reading reading =
         pasted::FindSecuredText({utf8.constData(), static_cast<std::size_t>(utf8.size())});
     Wipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
     return reading;
+}
+
+pasted::Reading frmMain::ReadBox() const {
+    return Read(BoxText());
+}
+
+bool frmMain::HoldsSecuredText() const {
+    return ReadBox().fit == pasted::Fit::Whole;
+}
+
+frmMain::DeSecureSource frmMain::TextToDeSecure() const {
+    // A result that is itself secured text came from the right password: a
+    // message secured twice, which De-Secure goes on with.
+    if (lastRead_ && !HoldsSecuredText()) {
+        return {*lastRead_, true};
+    }
+    return {MessageText(), false};
+}
+
+void frmMain::ShowDeSecured(const QString& result, const DeSecureSource& source) {
+    if (source.again) {
+        // Back to what was read first, so that one Ctrl+Z still reaches it.
+        txtMsg->document()->undo();
+    }
+    SetMessageText(result);
+    lastRead_ = source.text;
 }
 
 QString frmMain::MessageText() const {
@@ -197,6 +228,14 @@ void frmMain::cmdSecure_Click() {
         MessageBox::Show(this, Said(words::kMessageLimit));
         return;
     }
+    // Securing secured text again is seldom meant, and the box then forgets
+    // what it held: asked first, No the default.
+    if (HoldsSecuredText() &&
+        MessageBox::Show(this, Said(words::kSecureAgain), MessageBox::Icon::Information,
+                         MessageBox::Buttons::YesNoDefaultNo) != MessageBox::Answer::kYes) {
+        txtMsg->setFocus();
+        return;
+    }
     const BusyScope busy(*this, Busy::TextCommand);
     SetSecureMsg();
     std::string secured;
@@ -216,7 +255,8 @@ void frmMain::cmdDeSecure_Click() {
     if (busy_ != Busy::Idle) {
         return;
     }
-    const QString text = MessageText();
+    const DeSecureSource source = TextToDeSecure();
+    const QString& text = source.text;
     if (text.isEmpty()) {
         if (MessageBox::Show(this,
                              Said(words::kNoMessageToDeSecure) +
@@ -234,7 +274,7 @@ void frmMain::cmdDeSecure_Click() {
     }
     const BusyScope busy(*this, Busy::TextCommand);
     SetDeSecureMsg();
-    const pasted::Reading reading = ReadBox();
+    const pasted::Reading reading = Read(text);
     Secret result;
     {
         const Secret password(PasswordCodes(txtPassword));
@@ -247,7 +287,7 @@ void frmMain::cmdDeSecure_Click() {
         result = Secret(VBEncrypt::DeSecureMessage(codes.value(), password.value()));
     }
     txtPassword->clear();
-    SetMessageText(FromCodes(result.value()));
+    ShowDeSecured(FromCodes(result.value()), source);
     // A changed or foreign paste is always told, so that no result is taken
     // for the message unawares.
     QString said;

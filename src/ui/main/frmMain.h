@@ -89,8 +89,22 @@ private:
     void CopyForChat_Click();
     // The message box's text exactly as it holds it, line breaks as LF.
     QString BoxText() const;
-    // The secured text found in the box, as pasted.
+    // The secured text found in text, or in the box, as pasted.
+    static pasted::Reading Read(const QString& text);
     pasted::Reading ReadBox() const;
+    // True when the box holds secured text whose length fits its header.
+    bool HoldsSecuredText() const;
+    // De-Secure's second try: while the box still holds, unchanged, what the
+    // last De-Secure put there, a new one starts again from what that one
+    // read, so a mistyped password costs nothing. again: this is such a try.
+    struct DeSecureSource {
+        QString text; // with CR LF line breaks, as MessageText() gives it
+        bool again = false;
+    };
+    DeSecureSource TextToDeSecure() const;
+    // Puts the result of De-Secure into the box, one undo step away from the
+    // text read, and remembers that text for a second try.
+    void ShowDeSecured(const QString& result, const DeSecureSource& source);
     // Menu dispatch by index, as the menus call it.
     void mnuFileItem_Click(int index);
     void mnuHelpItem_Click(int index);
@@ -164,6 +178,8 @@ private:
     };
     Busy busy_ = Busy::Idle;
     bool closeRequested_ = false;
+    // What the last De-Secure read, while the box holds its result unchanged.
+    std::optional<QString> lastRead_;
     bool centred_ = false;
     std::unique_ptr<StatusLine> status_;
 };

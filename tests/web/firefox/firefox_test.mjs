@@ -72,6 +72,21 @@ async function textRoundTrip(p) {
   assert.equal(await status(), "");
 }
 
+async function secondTry(p) {
+  const secured = runCli(["secure-text"], "dog", "Second time lucky.").trimEnd();
+  await fill("#txtMsg", secured);
+  await fill("#txtPassword", "cat");
+  await p.click("#cmdDeSecure");
+  assert.equal(await p.$eval("#cmdUndo", (e) => e.hidden), false);
+  await fill("#txtPassword", "dog");
+  await p.click("#cmdDeSecure");
+  assert.equal(await value("#txtMsg"), "Second time lucky.");
+  await p.keyboard.down("Control");
+  await p.keyboard.press("z");
+  await p.keyboard.up("Control");
+  assert.equal(await value("#txtMsg"), secured);
+}
+
 async function carriedPage(p) {
   const secured = runCli(["secure-text"], "Rex", "The key is under the mat.").trimEnd();
   fs.writeFileSync(path.join(dir, "secured.txt"), secured);
@@ -113,6 +128,8 @@ async function oneFile() {
 const rows = [
   ["the page loads, its engine running", loads],
   ["a message secures to the program's secured text and comes back", textRoundTrip],
+  ["a second try after a wrong password gives the message, and Ctrl+Z the secured text",
+    secondTry],
   ["a page carrying a message opens with it and its hint", carriedPage],
   ["a file secures to the program's secured file and comes back", oneFile],
 ];
