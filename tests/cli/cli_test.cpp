@@ -183,12 +183,10 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = {st, "--password-file", "key"}, .in = "caf\xC3\xA9\r\n\xE2\x82\xAC\n", .says = VBEncrypt::SecureMessage("caf\xE9\r\n\x80\r\n", "p\xE4ss \x80") + "\n"},
         // Secured text broken into lines of any kind.
         {.args = {dt, pw, "--input", "lines"}, .says = "hello"},
-        {.args = {dt, pw}, .in = "hello", .status = 1, .says = "not secured text\n"},
         // Told before a password is asked for, which would not help.
         {.args = {dt}, .in = "> hello", .status = 1, .says = "not secured text\n"},
-        // Fenced for a chat that formats text, and read back through the fence.
+        // Fenced for a chat that formats text.
         {.args = {st, pw, "--chat"}, .in = "data", .says = "```\n" + VBEncrypt::SecureMessage("data", kPassword) + "\n```\n"},
-        {.args = {dt, pw}, .in = "```\n" + VBEncrypt::SecureMessage("data", kPassword) + "\n```\n", .says = "data"},
         // A message that reads like a failure marker is a message.
         {.args = {dt, pw}, .in = VBEncrypt::SecureMessage("ERR2", kPassword), .says = "ERR2"},
         // The limit counts characters after LF became CR LF: 20,000 of them in 20,001 bytes.

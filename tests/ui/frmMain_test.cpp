@@ -43,8 +43,6 @@ TEST_F(WindowTest, TextCommands) {
         {.cmd = "cmdSecure", .msg = "Dear Ann,\nbye", .after = secured("Dear Ann,\r\nbye")},
         // Noise from a wrong password is questioned; the next text empties the status again.
         {.cmd = "cmdDeSecure", .msg = secured("Meet me at the station at noon."), .pw = "pass wort", .status = " Wrong password? Ctrl+Z undoes."},
-        // Secured text that a mail program broke into lines is joined again.
-        {.cmd = "cmdDeSecure", .msg = secured("hi\r\n").insert(5, "\r\n"), .after = "hi\r\n"},
         // A character outside the code page is refused, and never shown from the password.
         {.cmd = "cmdSecure", .msg = "hello", .pw = "pass\u2603word", .box = "Error #5\r\n\r\n"},
         // clang-format on
