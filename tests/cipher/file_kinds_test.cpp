@@ -44,24 +44,6 @@ DeSecureResult DeSecure(CipherMode mode, const fs::path& in, const fs::path& out
     return c.DeSecureFile(in, out, "pw");
 }
 
-// The temporary file of an output being written anywhere under dir, if any:
-// by its name, or by our descriptor of a file that has none.
-fs::path TemporaryIn(const fs::path& dir) {
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        if (e.path().filename().string().rfind(".hushnote-", 0) == 0) {
-            return e.path();
-        }
-    }
-    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        const std::string target = fs::read_symlink(e.path(), ec).string();
-        if (target.rfind(dir.string(), 0) == 0 && target.ends_with(" (deleted)")) {
-            return e.path();
-        }
-    }
-    return {};
-}
-
 // Type and permissions, links followed; 0 when there is nothing.
 mode_t ModeOf(const fs::path& p) {
     struct stat st {};
