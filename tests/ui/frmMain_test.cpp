@@ -26,7 +26,7 @@ TEST_F(WindowTest, StatusLineShowsTheLatestReport) {
 }
 
 // What the text commands refuse, and what they make when they run: then the
-// password box is cleared.
+// password box is cleared, and after Secure nothing brings the plaintext back.
 TEST_F(WindowTest, TextCommands) {
     const QString limit = QString(9999, 'a') + '\n' + QString(9999, 'b'); // CR LF: 20,000
     const auto secured = [](const char* m) {
@@ -64,6 +64,9 @@ TEST_F(WindowTest, TextCommands) {
         EXPECT_TRUE(c.after.isEmpty() || w_->MessageText() == c.after) << c.cmd;
         EXPECT_TRUE(!ran || w_->StatusText() == c.status) << c.cmd;
         EXPECT_EQ(Password()->text().isEmpty(), ran || c.pw.isEmpty()) << c.cmd;
+        const QString made = w_->MessageText();
+        QTest::keyClick(Find<QPlainTextEdit>("txtMsg"), Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(!ran || c.cmd != std::string("cmdSecure") || w_->MessageText() == made);
     }
 }
 
