@@ -44,24 +44,6 @@ DeSecureResult DeSecure(CipherMode mode, const fs::path& in, const fs::path& out
     return c.DeSecureFile(in, out, "pw");
 }
 
-// The temporary file of an output being written anywhere under dir, if any:
-// by its name, or by our descriptor of a file that has none.
-fs::path TemporaryIn(const fs::path& dir) {
-    for (const auto& e : fs::recursive_directory_iterator(dir)) {
-        if (e.path().filename().string().rfind(".hushnote-", 0) == 0) {
-            return e.path();
-        }
-    }
-    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        const std::string target = fs::read_symlink(e.path(), ec).string();
-        if (target.rfind(dir.string(), 0) == 0 && target.ends_with(" (deleted)")) {
-            return e.path();
-        }
-    }
-    return {};
-}
-
 // Type and permissions, links followed; 0 when there is nothing.
 mode_t ModeOf(const fs::path& p) {
     struct stat st {};
@@ -453,8 +435,6 @@ TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold)
     const Case cases[] = {
         {.name = "wrapped with LF", .file = wrapped("\n", secured), .written = plain},
         {.name = "wrapped, several pieces", .file = wrapped("\n", VBEncrypt::SecureMessage(longPlain, "pw")), .written = longPlain},
-        {.name = "foreign in body", .file = std::string(secured).replace(20, 1, " "), .outcome = NotSecured, .reason = "byte 21 is 0x20"},
-        {.name = "foreign in header", .file = std::string(secured).replace(2, 1, "\x80"), .outcome = NotSecured, .reason = "byte 3 is 0x80"},
         {.name = "cut", .file = secured.substr(0, 8 + 40), .outcome = Damaged, .written = plain.substr(0, 30), .recovered = 30},
         {.name = "more than the header gives", .file = VBEncrypt::EncodeLengthHeader(4) + secured.substr(8), .written = plain.substr(0, 4)},
     };

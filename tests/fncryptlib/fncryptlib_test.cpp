@@ -35,9 +35,7 @@ constexpr Rc4Vector kRfc6229[] = {
 // 16 bytes). Only the first 256 bytes of the 300-byte key take part in keying.
 struct LongKeyVector { std::size_t keyLength; int times, plus; std::size_t offset; std::string_view stream; };
 constexpr LongKeyVector kLongKeys[] = {
-    {256, 1, 0, 0, "\x5e\x2e\xb7\xb2\x0d\x86\x86\x4f\x73\xd3\x9d\xd9\x5c\x5a\x15\x25"},
     {256, 1, 0, 4080, "\x78\x8a\x09\xdb\xa6\x2a\x80\xc6\x70\x5e\xf5\xe7\x11\x3c\x21\x64"},
-    {300, 7, 3, 0, "\x61\xf3\x88\xf9\xb9\xd4\xce\x6a\x0c\x58\xc9\x19\x7e\x72\x12\x47"},
     {300, 7, 3, 4080, "\x08\xbf\x66\xe4\xdf\xef\xd8\x38\x93\x1b\x9c\x9e\xdc\x9d\x52\xe6"},
 };
 // clang-format on
@@ -49,18 +47,15 @@ struct CodecExample { std::string_view text, decoded, why; };
 constexpr CodecExample kCodecExamples[] = {
     {"WUHb", "abc", ""},
     {"QETkZE{_", "Hello ", ""}, // partial groups come back filled with spaces
-    {"WQ?_", "a  ", ""},
     {"WUH", "", "nothing is written below four characters"},
     {"WUHbW", "abc", "one trailing character is ignored"},
     {"WUHb\x80\xff\x7f", "abc", "three trailing characters of any code are ignored"},
     {"0000", "\xf7\xdf\x7d", "'0' reads as '|'"},
     {"||||", "\xf7\xdf\x7d", "'|' itself"},
     {" 1\r\n", "\0\0\0"sv, "characters below '?' count as 0"},
-    {"!9;>", "\0\0\0"sv, "more characters below '?'"},
     {"WU\r\nHb", "a`\0"sv, "a line break shifts the group"},
     {"~???", "\xfc\0\0"sv, "126 is still a value"},
-    {"WUHb\x7f???", "", "a first character of 127 empties everything"},
-    {"\xff???", "", "so does 255"},
+    {"WUHb\x7f???", "", "a first character of 127 or more empties everything"},
     {"?\xff\xff\xff", "\0\0\xc0"sv, "elsewhere such codes give what the formulas give"},
 };
 // clang-format on

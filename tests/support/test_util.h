@@ -56,6 +56,26 @@ private:
     std::filesystem::path path_;
 };
 
+// The temporary file of an output being written anywhere under dir, if any:
+// by its name, or by process pid's descriptor of a file that has none.
+inline std::filesystem::path TemporaryIn(const std::filesystem::path& dir,
+                                         const std::string& pid = "self") {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(dir, ec)) {
+        if (e.path().filename().string().rfind(".hushnote-", 0) == 0) {
+            return e.path();
+        }
+    }
+    for (const auto& e : fs::directory_iterator("/proc/" + pid + "/fd", ec)) {
+        const std::string target = fs::read_symlink(e.path(), ec).string();
+        if (target.rfind(dir.string(), 0) == 0 && target.ends_with(" (deleted)")) {
+            return e.path();
+        }
+    }
+    return {};
+}
+
 inline void WriteFile(const std::filesystem::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }

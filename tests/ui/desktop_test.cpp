@@ -60,23 +60,6 @@ TEST_F(WindowTest, NothingClippedAtLargerFonts) {
     QApplication::setFont(original);
 }
 
-// After Secure nothing brings the plaintext back into the box; after
-// De-Secure with a wrong password Ctrl+Z brings the secured text back.
-TEST_F(WindowTest, SecureLeavesNoUndoDeSecureDoes) {
-    frmMain& w = Open();
-    auto* box = Find<QPlainTextEdit>("txtMsg");
-    w.SetMessageText(QStringLiteral("my secret"));
-    Password()->setText(kPassword);
-    Run("cmdSecure");
-    const QString secured = w.MessageText();
-    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(w.MessageText(), secured);
-    Password()->setText(QStringLiteral("wrong"));
-    Run("cmdDeSecure");
-    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(w.MessageText(), secured);
-}
-
 // Copy Text copies the box exactly as Secure reads it, marked secret for
 // clipboard managers unless it is secured text.
 TEST_F(WindowTest, CopyTextMarksAllButSecuredTextSecret) {

@@ -53,7 +53,6 @@ TEST_F(PasteTest, DeSecureReadsWhatWasPasted) {
     // clang-format off
     const struct { const char* name; QString pasted, after = {}, status = {}, box = {}; } rows[] = {
         {"wrapped and quoted", Wrapped(s, 72, "> "), kMessage},
-        {"fenced, with a language", "```text\n" + s + "\n```\n", kMessage},
         {"zero-width and no-break spaces", s.left(30) + u'\u200B' + s.mid(30, 30) + u'\u00A0' + s.mid(60) + u'\uFEFF', kMessage},
         {"a character dropped", Wrapped(short_, 64, ""), {}, " " + Said(words::ChangedText(-1)) + changed},
         {"a character added", "```\n" + s.left(40) + '\\' + s.mid(40) + "\n```", {}, " " + Said(words::ChangedText(1)) + changed},
