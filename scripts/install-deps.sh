@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building, running and testing Hushnote
-# needs. Does nothing when they are all there already.
+# Installs every Debian package that building, running and testing Hushnote
+# needs, on Debian 12 or 13: each name here is in both. Does nothing when they
+# are all there already.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev openssl
-  clang-14 libclang-rt-14-dev
+  # each release's own clang for the fuzz targets, and one clang-format on both,
+  # since each version lays code out a little differently
+  clang libclang-rt-dev clang-format-19
   qt6-qpa-plugins xvfb xauth x11-utils xdotool xclip imagemagick fonts-dejavu-core
-  hyperfine strace desktop-file-utils appstream lintian dpkg-dev file python3 man-db clang-format-15
+  hyperfine strace desktop-file-utils appstream lintian dpkg-dev file python3 man-db
   # the receiver page: its compiler, and Node and a browser for its tests
   emscripten nodejs chromium
   # word lists: real messages for the wrong-password rule's tests

@@ -62,7 +62,7 @@ void RefuseIrregular(int fd, const struct stat& st, const std::filesystem::path&
     }
     // A /sys file reports a size its contents never have: the kernel makes
     // them up as they are read.
-    struct statfs fs {};
+    struct statfs fs{};
     if (::fstatfs(fd, &fs) == 0 && fs.f_type == SYSFS_MAGIC) {
         throw Failure(kErrPathAccess, QuotedPath(path) +
                                           " cannot be read as a regular file: the system makes up "
@@ -183,7 +183,7 @@ void InputFile::CheckUnchanged() {
     }
     // The header already holds the length: a file that grew, shrank or was
     // rewritten cannot be described by it.
-    struct stat now {};
+    struct stat now{};
     if (::fstat(fd_, &now) != 0 || now.st_size != opened_.st_size ||
         !SameTime(now.st_mtim, opened_.st_mtim)) {
         ThrowChanged();

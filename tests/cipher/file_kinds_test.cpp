@@ -62,7 +62,7 @@ fs::path TemporaryIn(const fs::path& dir) {
 
 // Type and permissions, links followed; 0 when there is nothing.
 mode_t ModeOf(const fs::path& p) {
-    struct stat st {};
+    struct stat st{};
     ::stat(p.c_str(), &st);
     return st.st_mode;
 }
@@ -177,7 +177,7 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
     };
     // Only the size tells: the time stays, as a write within one clock tick leaves it.
     const auto growKeepingTime = [&] {
-        struct stat st {};
+        struct stat st{};
         ::stat(in.c_str(), &st);
         std::ofstream(in, std::ios::app) << "more";
         const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
@@ -358,7 +358,7 @@ TEST(SecuredFileOutput, WhatMayBeReplacedKeepsItsOwner) {
         EXPECT_THAT(e.description, HasSubstr(c.says));
         EXPECT_EQ(ReadFile(c.out), *c.says ? (c.out == dir / "dangling" ? "" : "old")
                                            : VBEncrypt::SecureMessage("data", "pw"));
-        struct stat st {};
+        struct stat st{};
         EXPECT_TRUE(::lstat(c.out.c_str(), &st) == 0 && st.st_uid == c.owner &&
                     st.st_gid == group && (S_ISLNK(st.st_mode) || (st.st_mode & 07777) == c.mode));
         EXPECT_FALSE(fs::exists(dir / "missing"));

@@ -288,7 +288,7 @@ long long OutputBeingWritten(pid_t pid, const fs::path& dir) {
     std::error_code ec;
     for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
         const std::string target = fs::read_symlink(e.path(), ec).string();
-        struct stat st {};
+        struct stat st{};
         if (target.rfind(dir.string() + "/", 0) == 0 &&
             (target.ends_with(" (deleted)") || target.find("/.hushnote-") != npos) &&
             ::stat(e.path().c_str(), &st) == 0) {
