@@ -62,7 +62,7 @@ if [ "${HUSHNOTE_SKIP_DEBIAN13:-0}" = 1 ] && [ "${CI:-}" != true ]; then
   echo "=== Debian 13: left out (HUSHNOTE_SKIP_DEBIAN13=1) ==="
 else
   stage "Debian 13: the quick and the page's tests on a fresh minimal root, from the archive"
-  timeout 1800 tests/debian13/run.sh "$artifacts"
+  timeout 3600 tests/debian13/run.sh "$artifacts"
 fi
 
 if [ -x packaging/test-package.sh ]; then
