@@ -15,6 +15,8 @@ packages=(
   hyperfine strace desktop-file-utils appstream lintian dpkg-dev file python3 man-db
   # the receiver page: its compiler, and Node and a browser for its tests
   emscripten nodejs chromium
+  # the Debian 13 stage's fresh root, made from the archive
+  mmdebstrap
   # word lists: real messages for the wrong-password rule's tests
   wamerican wngerman wfrench wspanish
 )
