@@ -85,6 +85,8 @@ in_root() {
 }
 say "scripts/test.sh --quick"
 in_root "scripts/test.sh --quick"
+say "scripts/install-deps.sh again, with nothing left to install"
+in_root 'out=$(scripts/install-deps.sh 2>&1) && [ -z "$out" ] || { echo "$out"; exit 1; }'
 say "the tree as clang-format lays it out"
 in_root "scripts/format.sh --check"
 say "tests/web/run.sh"
