@@ -47,6 +47,8 @@ mmdebstrap --quiet --variant=minbase --include=git,ca-certificates trixie "$root
 # apt inside the root needs the host's name server.
 cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 mount -t proc proc "$root/proc"
+# The file tests read a /sys file, which the system makes up as it is read.
+mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys"
 # Chromium keeps its shared memory in /dev/shm.
 mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
