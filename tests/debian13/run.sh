@@ -54,9 +54,11 @@ mount -t tmpfs -o mode=1777,nosuid,nodev shm "$root/dev/shm"
 mount -t devpts -o newinstance,ptmxmode=0666 devpts "$root/dev/pts"
 mount --bind "$root/dev/pts/ptmx" "$root/dev/ptmx"
 
-say "cloning $(git rev-parse --short HEAD) into it"
+# Under sudo the checkout belongs to someone else, which git would refuse.
+head=$(git -c safe.directory='*' rev-parse HEAD)
+say "cloning ${head:0:7} into it"
 git -c safe.directory='*' clone -q --no-checkout "$PWD" "$root/root/hushnote"
-git -C "$root/root/hushnote" checkout -q --detach "$(git rev-parse HEAD)"
+git -C "$root/root/hushnote" checkout -q --detach "$head"
 
 cat >"$root/root/session.sh" <<'EOF'
 # Runs scripts/run.sh under xvfb-run, waits for the main window and takes a
