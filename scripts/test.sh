@@ -10,7 +10,7 @@
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the unit and widget tests only
 #
-# HUSHNOTE_SKIP_DEBIAN13=1 leaves out the Debian 13 stage (10 to 15 minutes)
+# HUSHNOTE_SKIP_DEBIAN13=1 leaves out the Debian 13 stage (8 to 14 minutes)
 # on a developer's machine; CI runs it all the same.
 #
 # Screenshots and fuzz findings go to $ARTIFACTS_DIR (default build/artifacts).
