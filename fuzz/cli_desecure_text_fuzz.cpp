@@ -5,6 +5,7 @@
 #include "cli/CliText.h"
 #include "engine/PastedText.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
