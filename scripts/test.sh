@@ -33,6 +33,9 @@ ctest --preset dev -j2
 
 [ "$quick" -eq 1 ] && exit 0
 
+stage "Formatting (clang-format 19, as scripts/format.sh lays the code out)"
+scripts/format.sh --check
+
 stage "Receiver page: its engine in Node against hushnote-cli, the page in headless Chromium and Firefox"
 tests/web/run.sh
 
