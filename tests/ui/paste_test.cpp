@@ -118,7 +118,7 @@ TEST_F(PasteTest, CopyForChat) {
         {Wrapped(s, 72, "> "), fenced},   {fenced, fenced},
     };
     frmMain& w = Open();
-    QApplication::setActiveWindow(&w);
+    w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     auto* copy = Find<QAction>("mnuCopyForChat");
     for (const auto& row : rows) {
