@@ -38,7 +38,7 @@ ExitStatus Run(const std::vector<std::string>& args) {
         PrintError(f.description());
         return ExitStatus::Failed;
     } catch (const std::bad_alloc&) {
-        PrintError("Out of memory.");
+        PrintError(std::string(kOutOfMemory));
         return ExitStatus::Failed;
     } catch (const std::exception& e) {
         PrintError(e.what());

@@ -28,6 +28,10 @@ enum class Purpose {
 
 enum class IfMissing { Fail, Create };
 
+// Why a folder given as the file to read or write is refused: "NAME" is a
+// folder, not a file.
+std::string FolderNotFile(const std::filesystem::path& path);
+
 // The input of one operation. It is opened without blocking, so a pipe or a
 // device is refused at once instead of freezing the program, and every check
 // and read goes through the one descriptor, so a file renamed or replaced

@@ -8,6 +8,7 @@
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
 #include "fileio/DroppedText.h"
+#include "fileio/SecuredFileIO.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
 #include "ui/dialogs/MessageBox.h"
@@ -186,7 +187,7 @@ void frmMain::Guarded(const std::function<void()>& command) {
         description = QString::fromStdString(f.description());
     } catch (const std::bad_alloc&) {
         number = kErrOutOfMemory;
-        description = QStringLiteral("Out of memory");
+        description = QString::fromUtf8(kOutOfMemory.data(), kOutOfMemory.size());
     } catch (const std::exception& e) {
         number = kErrInternal;
         description = QStringLiteral("Internal error: ") + QString::fromUtf8(e.what());
@@ -386,8 +387,8 @@ void frmMain::txtMsg_OLEDragDrop(const QByteArrayList& paths) {
         std::error_code ec;
         if (std::filesystem::is_directory(file, ec)) {
             // Skipped, but not without a word.
-            status_->ReportNow(QStringLiteral("  \"") + MessageBox::ShownPath(path) +
-                               QStringLiteral("\" is a folder, not a file."));
+            status_->ReportNow(QStringLiteral("  ") +
+                               QString::fromStdString(fileio::FolderNotFile(file)));
             continue;
         }
         // Few reports per file: each one is painted. As SetMsg shows them,
