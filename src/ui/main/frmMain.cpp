@@ -324,9 +324,7 @@ void frmMain::Command1_Click() {
     // Secured text is meant to travel, and is all ASCII. Anything else is a
     // message in clear, which clipboard managers honouring this mark keep out
     // of their history.
-    const bool secured = std::ranges::all_of(text, [](QChar c) { return c.unicode() < 0x80; }) &&
-                         plausibility::IsSecuredText(text.toLatin1().toStdString());
-    if (!secured) {
+    if (Read(text).fit != pasted::Fit::Whole) {
         data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     }
     QGuiApplication::clipboard()->setMimeData(data);
