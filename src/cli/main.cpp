@@ -31,7 +31,7 @@ ExitStatus Run(const std::vector<std::string>& args) {
     } catch (const CliError& e) {
         PrintError(e.what());
         if (e.hint()) {
-            PrintError("try 'hushnote-cli --help' for more information");
+            PrintError("Try 'hushnote-cli --help' for more information.");
         }
         return e.status();
     } catch (const Failure& f) {
