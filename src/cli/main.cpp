@@ -6,6 +6,7 @@
 #include "cli/Options.h"
 #include "cli/Terminal.h"
 #include "common/error.h"
+#include "common/message.h"
 #include "common/process.h"
 #include "hushnote/identity.h"
 
@@ -41,7 +42,9 @@ ExitStatus Run(const std::vector<std::string>& args) {
         PrintError("Out of memory.");
         return ExitStatus::Failed;
     } catch (const std::exception& e) {
-        PrintError(e.what());
+        // Words no part of the program chose, perhaps with a name in them:
+        // told as unexpected, escaped, in the voice all the same.
+        PrintError("Unexpected failure: " + EscapedPath(e.what()) + ".");
         return ExitStatus::Failed;
     }
 }
