@@ -17,9 +17,9 @@
 // - Each message is one line, "hushnote-cli: " and then whole sentences as
 //   the window words them: a capital first, or a name as typed (a quoted
 //   file name, an option, a command); a period or a question mark last. The
-//   window's words and the file layer's failures come so already, and the
-//   terminal's own are written so, so that one voice speaks whoever wrote
-//   the words. Names are quoted and escaped: none can add a line.
+//   window's words and the file layer's failures are written so already; the
+//   terminal's own follow them, so one voice speaks whoever wrote the words.
+//   Names are quoted and escaped: none can add a line.
 // - A usage error is followed by a second line pointing at --help; a refusal
 //   the window answers with a box (a blank password) is not.
 namespace hushnote::cli {
