@@ -214,6 +214,10 @@ bool InputFile::IsFile(const struct stat& other) const {
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
     InputFile in(path, Purpose::Load);
+    return ReadWholeFile(in);
+}
+
+std::string ReadWholeFile(InputFile& in) {
     std::string data(static_cast<std::size_t>(in.size()), '\0');
     data.resize(in.Read(data.data(), data.size()));
     return data;

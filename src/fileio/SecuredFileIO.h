@@ -76,6 +76,9 @@ private:
 
 // Everything a dropped file holds, at most what Purpose::Load allows.
 std::string ReadWholeFile(const std::filesystem::path& path);
+// Everything in holds from where its reading stands, through its one
+// descriptor: for a caller that checks the opened file before it reads.
+std::string ReadWholeFile(InputFile& in);
 
 // The output of one operation. Refuses an empty path, a path that names the
 // input file (also through a link or another spelling), a link to a missing
