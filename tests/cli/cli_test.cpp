@@ -211,6 +211,7 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = {st, pw, "--chat"}, .in = "data", .says = "```\n" + VBEncrypt::SecureMessage("data", kPassword) + "\n```\n"},
         // A message that reads like a failure marker is a message.
         {.args = {dt, pw}, .in = VBEncrypt::SecureMessage("ERR2", kPassword), .says = "ERR2"},
+        {.args = {dt, pw}, .in = VBEncrypt::SecureMessage("VBError: The password is empty.", kPassword), .says = "VBError: The password is empty."},
         // The limit counts characters after LF became CR LF: 20,000 of them in 20,001 bytes.
         {.args = {st, pw}, .in = std::string(19997, 'x') + "\xE2\x82\xAC\n", .says = "?"},
         {.args = {st, pw}, .in = std::string(19999, 'x') + "\n", .status = 2, .says = limit},
