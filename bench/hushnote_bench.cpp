@@ -2,6 +2,7 @@
 // libcrypto on the same data. Names are group/implementation/size; bench/
 // ratios.sh divides each implementation by the "openssl" entry of its group.
 #include "engine/PastedText.h"
+#include "engine/SecuredFile.h"
 #include "engine/VBEncrypt.h"
 #include "fncryptlib/fncrypt_core.h"
 #include "fncryptlib/fncryptlib.h"
@@ -10,6 +11,7 @@
 #include <openssl/evp.h>
 #include <openssl/rc4.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -68,6 +70,51 @@ void VbDecodePrintable(benchmark::State& state) {
         benchmark::DoNotOptimize(VBEncrypt::DecodePrintable(text));
     }
     Throughput(state, state.range(0));
+}
+
+// ---- A secured file read from memory, whole and in the file command's runs ----
+
+// The largest size is one byte more than a file can hold.
+std::int64_t FileSize(const benchmark::State& state) {
+    return std::min<std::int64_t>(state.range(0), VBEncrypt::kMaxLength);
+}
+
+std::string SecuredFileOf(std::int64_t n) {
+    std::string body = AsString(RandomBytes(static_cast<std::size_t>(n)));
+    return VBEncrypt::EncodeLengthHeader(n) + VBEncrypt::EncodePrintable(body);
+}
+
+void SecuredFileWhole(benchmark::State& state) {
+    const std::string file = SecuredFileOf(FileSize(state));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ReadSecuredFile(file));
+    }
+    Throughput(state, FileSize(state));
+}
+
+std::size_t FeedRuns(std::string_view file, std::string& run) {
+    SecuredFileReader reader;
+    std::size_t got = 0;
+    while (reader.HeaderWanted() > 0) {
+        const std::string_view head = file.substr(0, reader.HeaderWanted());
+        file.remove_prefix(head.size());
+        reader.TakeHeader(std::string(head));
+    }
+    reader.HeaderLength();
+    for (std::size_t at = 0; at < file.size(); at += 5460) {
+        run.assign(file.substr(at, 5460));
+        got += reader.TakeBody(run)->size();
+    }
+    return got + reader.Finish().size();
+}
+
+void SecuredFileRuns(benchmark::State& state) {
+    const std::string file = SecuredFileOf(FileSize(state));
+    std::string run;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(FeedRuns(file, run));
+    }
+    Throughput(state, FileSize(state));
 }
 
 // ---- RC4 ----
@@ -247,6 +294,8 @@ int main(int argc, char** argv) {
     Register("vbencrypt/CipherString", VbCipherString);
     Register("vbencrypt/EncodePrintable", VbEncodePrintable);
     Register("vbencrypt/DecodePrintable", VbDecodePrintable);
+    Register("securedfile/whole", SecuredFileWhole);
+    Register("securedfile/runs", SecuredFileRuns);
 
     // ratios.sh divides these by "plain", the same message pasted as sent.
     for (const auto& [name, trip] : {std::pair{"plain", Trip::Plain},
