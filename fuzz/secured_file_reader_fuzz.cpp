@@ -67,43 +67,27 @@ Reading Plainly(std::string_view file) {
     return r;
 }
 
-// The reader driven as its callers drive it: the header in runs of at most
-// what it wants, the rest of a run and every later one to the body.
+// The reader driven as its callers drive it: every run, of any size, to
+// Take, then Finish.
 Reading InRuns(std::string_view file, std::string_view cuts, SecuredFileReader reader) {
     Reading r;
-    bool headerRead = false;
     bool refused = false;
-    auto readHeader = [&] {
-        headerRead = true;
-        refused = reader.HeaderLength() < 0;
-    };
     for (std::size_t k = 0; !refused && (!file.empty() || k < cuts.size()); ++k) {
-        std::string_view run = file;
+        std::string_view cut = file;
         if (!cuts.empty()) {
-            run = run.substr(0, static_cast<unsigned char>(cuts[k % cuts.size()]));
+            cut = cut.substr(0, static_cast<unsigned char>(cuts[k % cuts.size()]));
         }
-        file.remove_prefix(run.size());
-        while (!headerRead && !refused && !run.empty()) {
-            const std::string_view part = run.substr(0, reader.HeaderWanted());
-            run.remove_prefix(part.size());
-            if (!reader.TakeHeader(std::string(part))) {
-                refused = true;
-            } else if (reader.HeaderWanted() == 0) {
-                readHeader();
-            }
-        }
-        if (headerRead && !refused) {
-            std::string body(run);
-            const auto plain = reader.TakeBody(body);
-            refused = !plain;
-            r.ciphered += plain.value_or("");
-        }
-    }
-    if (!headerRead && !refused) {
-        readHeader();
+        file.remove_prefix(cut.size());
+        std::string run(cut);
+        const auto plain = reader.Take(run);
+        refused = !plain;
+        r.ciphered += plain.value_or("");
     }
     if (!refused) {
         r.ciphered += reader.Finish();
+        refused = reader.Result().outcome == DeSecureOutcome::NotSecured;
+    }
+    if (!refused) {
         r.position = reader.Position();
     } else {
         r.ciphered.clear();

@@ -22,18 +22,6 @@ constexpr std::string_view kClearKey = " ";
 constexpr std::string_view kEndOfFileKey = "    ";
 constexpr std::string_view kProbeKey = "~";
 
-std::string HeaderCodes(std::int64_t n) {
-    if (n > VBEncrypt::kMaxLength) {
-        VBEncrypt::EncodeLengthHeader(n); // throws the same failure as the built-in engine
-    }
-    return {static_cast<char>(n >> 16),
-            static_cast<char>((n >> 8) & 255),
-            static_cast<char>(n & 255),
-            '\0',
-            '\0',
-            '\0'};
-}
-
 [[noreturn]] void ThrowCancelled() {
     throw Failure(kErrCancelled, "The operation was cancelled.");
 }
@@ -127,7 +115,8 @@ std::string CCipher::Cipher(std::string_view message) {
 }
 
 std::string CCipher::SecureString(std::string_view message, std::string_view password) {
-    const std::string codes = HeaderCodes(static_cast<std::int64_t>(message.size()));
+    const std::string codes =
+        VBEncrypt::LengthHeaderCodes(static_cast<std::int64_t>(message.size()));
     const ClearOnFailure clearOnFailure(*this);
     InitilizeOrThrow(password);
     std::string cipherText = Cipher(message);
@@ -147,7 +136,7 @@ std::string CCipher::SecureString(std::string_view message, std::string_view pas
 std::string CCipher::DeSecureString(std::string_view message, std::string_view password) {
     const ClearOnFailure clearOnFailure(*this);
     InitilizeOrThrow(password);
-    std::string result;
+    VBEncrypt::TextResult result;
     try {
         const std::string_view head = message.substr(0, VBEncrypt::kHeaderChars);
         const std::string_view body =
@@ -157,9 +146,9 @@ std::string CCipher::DeSecureString(std::string_view message, std::string_view p
             library_.DecodeText(head.data(), static_cast<std::int32_t>(head.size()), h.data())));
         const std::int64_t total = VBEncrypt::DecodedHeaderLength(h);
         if (total < 0) {
-            result = "ERR";
+            result.outcome = VBEncrypt::TextOutcome::UnreadableHeader;
         } else if (body.empty()) {
-            result = "ERR2";
+            result.outcome = VBEncrypt::TextOutcome::NoBody;
         } else {
             // Cut to what was decoded, so that a header claiming more than the
             // body holds gives the decoded body, as the built-in engine does,
@@ -168,17 +157,16 @@ std::string CCipher::DeSecureString(std::string_view message, std::string_view p
             if (static_cast<std::int64_t>(d.size()) > total) {
                 d.resize(static_cast<std::size_t>(total));
             }
-            result = Cipher(d);
-            Clear();
-            return result;
+            result.message = Cipher(d);
         }
         Clear();
-        return result;
+        return VBEncrypt::ShownMessage(std::move(result));
     } catch (const Failure& f) {
-        result = "VBError: " + f.description();
+        result = {
+            .outcome = VBEncrypt::TextOutcome::Failed, .message = {}, .failure = f.description()};
     }
     Clear();
-    return result;
+    return VBEncrypt::ShownMessage(std::move(result));
 }
 
 CCipher::FileOperation::FileOperation(CCipher& cipher, std::string_view password)
@@ -308,13 +296,16 @@ DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesyste
                                      std::string_view password) {
     const FileOperation keyed(*this, password);
     SecuredFileReader reader([this](std::string_view groups) { return Decode(groups); });
+    // The header alone first, read no further than it wants: a file that is
+    // not secured gets no output, and the body's pieces, with the progress
+    // told before each, start where the header ends.
     for (std::string run; reader.HeaderWanted() > 0;) {
         run.resize(reader.HeaderWanted());
         run.resize(in.Read(run.data(), run.size()));
         if (run.empty()) {
             break;
         }
-        if (!reader.TakeHeader(std::move(run))) {
+        if (!reader.Take(run)) {
             return reader.Result();
         }
     }
@@ -330,7 +321,7 @@ DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesyste
     };
     bool foreign = false;
     ForEachPiece(in, in.size() - reader.Position(), kDeSecurePiece, [&](std::string& piece) {
-        auto plain = reader.TakeBody(piece);
+        auto plain = reader.Take(piece);
         foreign = !plain;
         if (plain) {
             write(std::move(*plain));

@@ -25,31 +25,45 @@ SecuredFileReader::SecuredFileReader(Decoder decode) : decode_(std::move(decode)
 
 // Drops the line breaks of a run just read; false when it holds a byte that
 // no secured file holds.
-bool SecuredFileReader::Secured(std::string& run) {
-    const auto raw = static_cast<std::int64_t>(run.size());
-    if (const auto at = VBEncrypt::KeepSecuredChars(run)) {
+bool SecuredFileReader::Secured(std::string& run, std::size_t from) {
+    const auto raw = static_cast<std::int64_t>(run.size() - from);
+    if (const auto at = VBEncrypt::KeepSecuredChars(run, from)) {
         result_.outcome = DeSecureOutcome::NotSecured;
-        result_.reason = ForeignByte(position_ + static_cast<std::int64_t>(*at) + 1, run[*at]);
+        result_.reason =
+            ForeignByte(position_ + static_cast<std::int64_t>(*at - from) + 1, run[*at]);
         return false;
     }
     position_ += raw;
     return true;
 }
 
-bool SecuredFileReader::TakeHeader(std::string run) {
-    if (!Secured(run)) {
-        return false;
+std::size_t SecuredFileReader::HeaderWanted() const {
+    return headerRead_ ? 0 : VBEncrypt::kHeaderChars - header_.size();
+}
+
+bool SecuredFileReader::TakeHeader(const std::string& run, std::size_t& used) {
+    // Taken no further than the header wants, so that a line break inside it
+    // leaves no body byte read as the header's.
+    while (HeaderWanted() > 0 && used < run.size()) {
+        std::string part = run.substr(used, HeaderWanted());
+        used += part.size();
+        if (!Secured(part)) {
+            return false;
+        }
+        header_ += part;
     }
-    header_ += run;
-    return true;
+    return HeaderWanted() > 0 || HeaderLength() >= 0;
 }
 
 std::int64_t SecuredFileReader::HeaderLength() {
-    length_ = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header_));
-    if (length_ < 0) {
-        result_.outcome = DeSecureOutcome::NotSecured;
+    if (!headerRead_) {
+        headerRead_ = true;
+        length_ = VBEncrypt::DecodedHeaderLength(VBEncrypt::DecodePrintable(header_));
+        if (length_ < 0) {
+            result_.outcome = DeSecureOutcome::NotSecured;
+        }
+        left_ = length_;
     }
-    left_ = length_;
     return length_;
 }
 
@@ -61,13 +75,21 @@ std::string SecuredFileReader::Keep(std::string plain) {
     return plain;
 }
 
-std::optional<std::string> SecuredFileReader::TakeBody(std::string& run) {
-    if (!Secured(run)) {
+std::optional<std::string> SecuredFileReader::Take(std::string& run) {
+    std::size_t used = 0;
+    if (!headerRead_ && !TakeHeader(run, used)) {
         return std::nullopt;
     }
-    std::string_view text = run;
+    return TakeBody(run, used);
+}
+
+std::optional<std::string> SecuredFileReader::TakeBody(std::string& run, std::size_t from) {
+    if (!Secured(run, from)) {
+        return std::nullopt;
+    }
+    std::string_view text = std::string_view(run).substr(from);
     if (!carry_.empty()) {
-        carry_ += run;
+        carry_ += text;
         text = carry_;
     }
     const std::size_t whole = text.size() / 4 * 4;
@@ -82,6 +104,9 @@ std::optional<std::string> SecuredFileReader::TakeBody(std::string& run) {
 
 std::string SecuredFileReader::Finish() {
     std::string plain;
+    if (HeaderLength() < 0) {
+        return plain;
+    }
     if (!decodedAny_ && !carry_.empty()) {
         plain = Keep(VBEncrypt::DecodePrintable(carry_));
     }
@@ -96,19 +121,9 @@ std::string SecuredFileReader::Finish() {
 SecuredFileBody ReadSecuredFile(std::string_view file) {
     SecuredFileBody body;
     SecuredFileReader reader;
-    while (reader.HeaderWanted() > 0 && !file.empty()) {
-        const std::string_view run = file.substr(0, reader.HeaderWanted());
-        file.remove_prefix(run.size());
-        if (!reader.TakeHeader(std::string(run))) {
-            body.result = reader.Result();
-            return body;
-        }
-    }
-    if (reader.HeaderLength() >= 0) {
-        std::string run(file);
-        if (const auto plain = reader.TakeBody(run)) {
-            body.ciphered = *plain + reader.Finish();
-        }
+    std::string run(file);
+    if (const auto plain = reader.Take(run)) {
+        body.ciphered = *plain + reader.Finish();
     }
     body.result = reader.Result();
     if (body.result.outcome == DeSecureOutcome::NotSecured) {

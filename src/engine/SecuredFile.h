@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/VBEncrypt.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -31,11 +33,10 @@ struct DeSecureResult {
     bool wroteInPlace = false;
 };
 
-// Reads a secured file fed in runs: first the header, up to HeaderWanted()
-// bytes at a time until it is whole or the input ends, then the body in runs
-// of any size. Line breaks anywhere are skipped, as a mail program may have
-// added them, and a group of 4 characters split by a run or a line break is
-// carried to the next run.
+// Reads a secured file fed in runs of any size, header and body alike. The
+// header is read first, and judged as soon as it is whole; line breaks
+// anywhere are skipped, as a mail program may have added them, and a group of
+// 4 characters split by a run or a line break is carried to the next run.
 class SecuredFileReader {
 public:
     // Decodes whole groups of 4 characters; the built-in decoder by default,
@@ -44,20 +45,22 @@ public:
     using Decoder = std::function<std::string(std::string_view)>;
     explicit SecuredFileReader(Decoder decode = {});
 
-    // How many more bytes the header wants; 0 once it is whole.
-    std::size_t HeaderWanted() const { return kHeader - header_.size(); }
-    // Takes a run of the header. False when it holds a byte no secured file
-    // holds (Result() then says which).
-    bool TakeHeader(std::string run);
+    // Takes the next run of the input, in place, and returns what the whole
+    // groups of the body in it decode to, still ciphered, cut to what the
+    // header leaves. Nothing when the input is not a secured file: a byte no
+    // secured file holds, or a header that cannot be read (Result() says
+    // which).
+    std::optional<std::string> Take(std::string& run);
+
+    // How many more bytes the header wants; 0 once it is whole or read. A
+    // caller that must not read past the header reads no more than this.
+    std::size_t HeaderWanted() const;
     // The length the header gives, once it is whole or the input ended;
     // -1, and Result() is NotSecured, when it cannot be read.
     std::int64_t HeaderLength();
 
-    // Takes a run of the body, in place, and returns what its whole groups
-    // decode to, still ciphered, cut to what the header leaves. Nothing when
-    // the run holds a foreign byte (Result() is then NotSecured).
-    std::optional<std::string> TakeBody(std::string& run);
-    // The input ended: what a body of 1 to 3 characters decodes to, as the
+    // The input ended: reads what header there is, if it never became whole,
+    // and returns what a body of 1 to 3 characters decodes to, as the
     // built-in decoder reads it in secured text, so a file and the same text
     // agree. Empty otherwise.
     std::string Finish();
@@ -69,10 +72,13 @@ public:
     const DeSecureResult& Result() const { return result_; }
 
 private:
-    static constexpr std::size_t kHeader = 8;
-
-    bool Secured(std::string& run);
+    bool Secured(std::string& run, std::size_t from = 0);
     std::string Keep(std::string plain);
+    // The header's part of the front of run, counted in used; false when it
+    // holds a foreign byte or the header, once whole, cannot be read.
+    bool TakeHeader(const std::string& run, std::size_t& used);
+    // The body's part of run: all of it from index from on.
+    std::optional<std::string> TakeBody(std::string& run, std::size_t from);
 
     Decoder decode_;
     DeSecureResult result_;
@@ -81,6 +87,7 @@ private:
     std::int64_t position_ = 0;
     std::int64_t length_ = -1;
     std::int64_t left_ = 0; // bytes the header still promises
+    bool headerRead_ = false;
     bool decodedAny_ = false;
 };
 

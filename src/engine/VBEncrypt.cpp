@@ -140,19 +140,22 @@ std::string DecodePrintable(std::string_view s) {
     return out;
 }
 
-std::string EncodeLengthHeader(std::int64_t n) {
+std::string LengthHeaderCodes(std::int64_t n) {
     if (n < 0 || n > kMaxLength) {
         throw Failure(kErrInvalidArgument, "The length " + std::to_string(n) +
                                                " cannot be recorded: at most " +
                                                Grouped(kMaxLength) + " bytes can be secured.");
     }
-    const char header[6] = {static_cast<char>(n >> 16),
-                            static_cast<char>((n >> 8) & 255),
-                            static_cast<char>(n & 255),
-                            0,
-                            0,
-                            0};
-    return EncodePrintable(std::string_view(header, 6));
+    return {static_cast<char>(n >> 16),
+            static_cast<char>((n >> 8) & 255),
+            static_cast<char>(n & 255),
+            '\0',
+            '\0',
+            '\0'};
+}
+
+std::string EncodeLengthHeader(std::int64_t n) {
+    return EncodePrintable(LengthHeaderCodes(n));
 }
 
 std::int64_t DecodedHeaderLength(std::string_view h) {
@@ -207,8 +210,7 @@ TextResult DeSecure(std::string_view text, std::string_view password) {
     return result;
 }
 
-std::string DeSecureMessage(std::string_view text, std::string_view password) {
-    TextResult result = DeSecure(text, password);
+std::string ShownMessage(TextResult result) {
     switch (result.outcome) {
     case TextOutcome::UnreadableHeader:
         return "ERR";
@@ -223,19 +225,23 @@ std::string DeSecureMessage(std::string_view text, std::string_view password) {
     return std::move(result.message);
 }
 
-std::optional<std::size_t> KeepSecuredChars(std::string& text) {
+std::string DeSecureMessage(std::string_view text, std::string_view password) {
+    return ShownMessage(DeSecure(text, password));
+}
+
+std::optional<std::size_t> KeepSecuredChars(std::string& text, std::size_t from) {
     // "?" to "~" are the codes whose distance from "?" fits in six bits. Checked
     // for the whole run first, in a loop the compiler turns into vector code:
     // the usual secured file has no line break and nothing foreign.
     unsigned char outside = 0;
-    for (char c : text) {
+    for (char c : std::string_view(text).substr(from)) {
         outside |= static_cast<unsigned char>(c - '?') & 0xC0;
     }
     if (outside == 0) {
         return std::nullopt;
     }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t kept = from;
+    for (std::size_t i = from; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\r' || c == '\n') {
             continue;

@@ -97,23 +97,30 @@ struct TextResult {
 // Never throws.
 TextResult DeSecure(std::string_view text, std::string_view password);
 
-// DeSecure as the De-Secure button shows it: the message, or "ERR"
+// An outcome as the De-Secure button shows it: the message, or "ERR"
 // (unreadable header), "ERR2" (no body), or "VBError: " + description for any
-// failure inside. Never throws.
+// failure inside. The one place these markers are made, for either cipher.
+std::string ShownMessage(TextResult result);
+
+// ShownMessage of DeSecure. Never throws.
 std::string DeSecureMessage(std::string_view text, std::string_view password);
 
-// The 8-character header for a length of n codes (0..16,777,215); throws
-// Failure(kErrInvalidArgument) beyond that. Secured files share it.
+// The 6 codes a header holds for a length of n codes (0..16,777,215), before
+// they are encoded; throws Failure(kErrInvalidArgument) beyond that.
+std::string LengthHeaderCodes(std::int64_t n);
+
+// LengthHeaderCodes encoded: the 8-character header. Secured files share it.
 std::string EncodeLengthHeader(std::int64_t n);
 
 // The length held by a decoded header, or -1 when it has fewer than 3 codes.
 std::int64_t DecodedHeaderLength(std::string_view decodedHeader);
 
-// Drops the line breaks from text in place (a mail program may have added
-// them) and checks that the rest is secured text: "?" to "~", and "0", which
-// the decoder has always read as "|". Returns the index of the first byte that
-// is neither, leaving text partly compacted, or nothing when all is sound.
-std::optional<std::size_t> KeepSecuredChars(std::string& text);
+// Drops the line breaks from text in place, from index from on (a mail
+// program may have added them; the bytes before from stay as they are), and
+// checks that the rest is secured text: "?" to "~", and "0", which the decoder
+// has always read as "|". Returns the index of the first byte that is neither,
+// leaving text partly compacted, or nothing when all is sound.
+std::optional<std::size_t> KeepSecuredChars(std::string& text, std::size_t from = 0);
 
 inline constexpr std::int64_t kMaxLength = 16'777'215;
 // The longest message the Secure command takes (line breaks count two), so

@@ -93,24 +93,9 @@ int32_t SecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
 }
 
 int32_t DeSecurePiece(std::string_view in, uint8_t* out, int32_t outCap) {
-    SecuredFileReader& reader = Work().reader;
-    // The header comes first and alone: a file whose header cannot be read is
-    // refused without a word about the bytes after it.
-    if (reader.HeaderWanted() > 0) {
-        while (reader.HeaderWanted() > 0 && !in.empty()) {
-            const std::string_view run = in.substr(0, reader.HeaderWanted());
-            in.remove_prefix(run.size());
-            if (!reader.TakeHeader(std::string(run))) {
-                return NotSecured();
-            }
-        }
-        if (reader.HeaderWanted() == 0 && reader.HeaderLength() < 0) {
-            return NotSecured();
-        }
-    }
     std::string& run = Work().piece;
     run.assign(in);
-    const auto ciphered = reader.TakeBody(run);
+    const auto ciphered = Work().reader.Take(run);
     if (!ciphered) {
         return NotSecured();
     }
