@@ -437,6 +437,8 @@ TEST(DamagedSecuredFile, WrappedReadsRightForeignIsRefusedCutIsRecoveredAndTold)
         {.name = "wrapped, several pieces", .file = wrapped("\n", VBEncrypt::SecureMessage(longPlain, "pw")), .written = longPlain},
         {.name = "cut", .file = secured.substr(0, 8 + 40), .outcome = Damaged, .written = plain.substr(0, 30), .recovered = 30},
         {.name = "more than the header gives", .file = VBEncrypt::EncodeLengthHeader(4) + secured.substr(8), .written = plain.substr(0, 4)},
+        // Refused at once, though the header's characters before the byte read as a length.
+        {.name = "foreign in a wrapped header", .file = secured.substr(0, 4) + "\r\n" + secured.substr(4, 2) + " " + secured.substr(7), .outcome = NotSecured, .reason = "byte 9 is 0x20"},
     };
     // clang-format on
     for (auto mode : kBothModes) {
