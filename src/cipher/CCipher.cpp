@@ -127,7 +127,8 @@ std::string CCipher::SecureString(std::string_view message, std::string_view pas
     std::string body((L / 3 + 1) * 4, ' ');
     body.resize(static_cast<std::size_t>(library_.EncodeText(cipherText.data(), L, body.data())));
     std::string head(12, ' ');
-    head.resize(static_cast<std::size_t>(library_.EncodeText(codes.data(), 6, head.data())));
+    head.resize(static_cast<std::size_t>(
+        library_.EncodeText(codes.data(), static_cast<std::int32_t>(codes.size()), head.data())));
     std::string result = head + body;
     Clear();
     return result;
