@@ -122,14 +122,15 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
 }
 
 void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::path& out,
-                      const std::optional<std::string>& securedText, std::string_view hint) {
+                      const std::optional<std::string>& securedText, std::string_view hint,
+                      const fileio::OutputOptions& options) {
     // Opened first, so that an output naming the page itself is refused.
     fileio::InputFile in(page, fileio::Purpose::Load);
     std::string html = fileio::ReadWholeFile(page);
     if (securedText) {
         html = CarryMessage(html, *securedText, hint);
     }
-    fileio::OutputFile file(out, in);
+    fileio::OutputFile file(out, in, options);
     file.Write(html);
     file.Commit();
 }

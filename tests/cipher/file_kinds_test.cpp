@@ -253,19 +253,23 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
         std::system(("setfacl -m u:65534:r " + (dir / "shared").string()).c_str());
     const mode_t umask = ::umask(027);
     for (const bool named : {false, true}) {
-        fileio::OutputFile::UseNamedTemporaryForTests(named); // as where O_TMPFILE is missing
         for (const auto& [out, final] : {std::pair{"new", 0640u}, {"shared", 0754u}}) {
             SCOPED_TRACE(std::string(out) + (named ? ", named" : ", unnamed"));
             mode_t seen = 0;
             Events peek;
-            peek.atFirstReport = [&] { seen = ModeOf(TemporaryIn(dir.path())); };
+            peek.outputOptions.namedTemporary = named; // as where O_TMPFILE is missing
+            fs::path temporary;
+            peek.atFirstReport = [&] {
+                temporary = TemporaryIn(dir.path());
+                seen = ModeOf(temporary);
+            };
             ASSERT_EQ(Secure(kLibrary, dir / "big", dir / out, &peek).number, 0);
+            EXPECT_EQ(temporary.parent_path() == dir.path(), named) << temporary;
             EXPECT_EQ(seen & 07777, 0600u) << "others could read the file while it was written";
             EXPECT_EQ(ModeOf(dir / out) & 07777, final) << "no set-user-ID carried over";
             EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
         }
     }
-    fileio::OutputFile::UseNamedTemporaryForTests(false);
     ::umask(umask);
 
     WriteFile(dir / "in", "data");
