@@ -9,11 +9,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <regex>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -160,6 +162,31 @@ TEST(SecuredFileFaults, LeaveEverythingAsItWas) {
     if (!device || !small) {
         GTEST_SKIP() << "cannot make devices or mount here: some cases did not run";
     }
+}
+
+// A write that fails part-way (here a file size limit) leaves the old output
+// and no temporary file, also the named one that stands in where O_TMPFILE
+// is refused: nothing else would ever remove it.
+TEST(SecuredFileFaults, AFailedWriteLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir / "in", std::string(300000, 'i'));
+    WriteFile(dir / "out", "old content");
+    rlimit unlimited{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit small = unlimited;
+    small.rlim_cur = 100000;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN); // EFBIG, not the end of the tests
+    for (const bool named : {false, true}) {
+        Events events;
+        events.outputOptions.namedTemporary = named;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const ErrorValue e = Secure(kBuiltIn, dir / "in", dir / "out", &events);
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        EXPECT_THAT(e.description, HasSubstr("File too large")) << named;
+        EXPECT_EQ(ReadFile(dir / "out"), "old content") << named;
+        EXPECT_EQ(TemporaryIn(dir.path()), fs::path()) << named;
+    }
+    std::signal(SIGXFSZ, previous);
 }
 
 // Each kind of input is secured whole or refused at once with nothing written.
