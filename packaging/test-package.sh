@@ -172,21 +172,12 @@ work=$1 shot=$2 wm_class=$3
 shift 3
 LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" QT_QPA_PLATFORM=xcb "$@" 2>"$work/program.err" &
 pid=$!
-win=""
-for _ in $(seq 1 30); do
-  win=$(xdotool search --name '^Hushnote v' 2>/dev/null | sed -n 1p)
-  [ -n "$win" ] && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.5
-done
-sleep 2 # let it paint
-status=0
-if [ -z "$win" ]; then
+win=$(scripts/await-window.sh "$pid")
+status=$?
+if [ "$status" -eq 3 ]; then
   echo "no main window appeared" >&2
-  status=3
-elif ! kill -0 "$pid" 2>/dev/null; then
+elif [ "$status" -eq 4 ]; then
   echo "the program ended by itself" >&2
-  status=4
 else
   grep -q "\"$wm_class\"" <<<"$(xprop -id "$win" WM_CLASS)" || {
     echo "WM_CLASS is not $wm_class: $(xprop -id "$win" WM_CLASS)" >&2

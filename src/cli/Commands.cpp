@@ -174,15 +174,15 @@ ExitStatus RunSecureText(const Options& o) {
 
 ExitStatus RunDeSecureText(const Options& o) {
     // The longest secured text (16,777,215 bytes) with line breaks added.
-    Secret raw(ReadText(o, static_cast<std::size_t>(VBEncrypt::kMaxSecuredInput),
-                        "not secured text: the input is too long"));
+    Secret raw(
+        ReadText(o, static_cast<std::size_t>(VBEncrypt::kMaxSecuredInput), kLongerThanSecuredText));
     if (raw.value().empty()) {
         throw CliError::Refusal(std::string(words::kNoMessageToDeSecure));
     }
     // Told before the password is asked for: no password makes it secured text.
     const pasted::Reading found = pasted::FindSecuredText(raw.value());
     if (found.fit == pasted::Fit::NotSecured) {
-        throw CliError::Failed("not secured text");
+        throw CliError::Failed(std::string(words::kNotSecuredText));
     }
     Secret password;
     GetPassword(o, password);
@@ -197,7 +197,7 @@ ExitStatus RunDeSecureText(const Options& o) {
     }
     if (!result.looksLikeText) {
         // Only a warning: the format cannot tell, and the message is out.
-        PrintError("the result does not look like text: was the password right?");
+        PrintError("The result does not look like text: was the password right?");
     }
     return ExitStatus::Success;
 }

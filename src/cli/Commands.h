@@ -17,4 +17,8 @@ ExitStatus RunCommand(const Options& o);
 // than maxBytes is refused with the words tooLong.
 std::string ReadText(const Options& o, std::size_t maxBytes, std::string_view tooLong);
 
+// What ReadText says of an input longer than any secured text can be.
+inline constexpr std::string_view kLongerThanSecuredText =
+    "This is not secured text: the input is too long.";
+
 } // namespace hushnote::cli

@@ -61,6 +61,11 @@ owner they cannot keep; a replaced file keeps its permissions and owner. Any
 name of standard output (/dev/stdout, /proc/self/fd/1, ...) is written to it
 as it is, so >> appends.
 
+Standard output carries only the result: the secured text, the message, or
+an output file named /dev/stdout. Failures, refusals and warnings go to
+standard error, a line each that begins "hushnote-cli: "; a file command
+draws its progress bar there when it is a terminal.
+
 Exit status: 0 success; 1 the operation failed and nothing was written;
 2 usage error, blank password, or an empty or over-long message; 3 written,
 but the secured file or text was damaged (its length does not fit its header).
@@ -86,7 +91,7 @@ Mode ParseMode(std::string_view v) {
     if (v == "builtin") {
         return Mode::Builtin;
     }
-    throw CliError::Usage("unknown mode " + QuotedPath(v) + " (auto, library or builtin)");
+    throw CliError::Usage("Unknown mode " + QuotedPath(v) + " (auto, library or builtin).");
 }
 
 // arg is the option name, alone or as name=value.
@@ -99,32 +104,32 @@ bool Is(std::string_view arg, std::string_view name) {
 void CheckOperands(const Options& o, const std::string& command) {
     if (o.command == Command::ReceiverPage) {
         if (o.operands.size() != 1) {
-            throw CliError::Usage(command + " needs the file to write the page to");
+            throw CliError::Usage(command + " needs the file to write the page to.");
         }
         return;
     }
     if (o.hint) {
-        throw CliError::Usage("--hint is for receiver-page; " + command + " writes no page");
+        throw CliError::Usage("--hint is for receiver-page; " + command + " writes no page.");
     }
     if (o.chat && o.command != Command::SecureText) {
-        throw CliError::Usage("--chat is for secure-text; " + command + " writes no secured text");
+        throw CliError::Usage("--chat is for secure-text; " + command + " writes no secured text.");
     }
     if (o.command == Command::SecureFile || o.command == Command::DeSecureFile) {
         if (o.operands.size() != 2) {
-            throw CliError::Usage(command + " needs an input file and an output file");
+            throw CliError::Usage(command + " needs an input file and an output file.");
         }
         if (o.inputFile) {
             throw CliError::Usage("-i is for the text commands; " + command +
-                                  " takes its input file as an argument");
+                                  " takes its input file as an argument.");
         }
     } else {
         if (!o.operands.empty()) {
             throw CliError::Usage(command + " takes no arguments (the text comes from standard "
-                                            "input or -i FILE)");
+                                            "input or -i FILE).");
         }
         if (o.mode == Mode::Library) {
-            throw CliError::Usage("text is always secured by the built-in cipher; --mode "
-                                  "library applies to the file commands");
+            throw CliError::Usage("Text is always secured by the built-in cipher; --mode "
+                                  "library applies to the file commands.");
         }
     }
 }
@@ -133,7 +138,7 @@ Command FindCommand(const std::string& name) {
     const auto* known = std::find_if(kCommands.begin(), kCommands.end(),
                                      [&](const auto& c) { return c.first == name; });
     if (known == kCommands.end()) {
-        throw CliError::Usage("unknown command " + QuotedPath(name));
+        throw CliError::Usage("Unknown command " + QuotedPath(name) + ".");
     }
     return known->second;
 }
@@ -150,7 +155,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
             return std::string(arg.substr(name.size() + 1));
         }
         if (i + 1 >= args.size()) {
-            throw CliError::Usage(std::string(name) + " needs a value");
+            throw CliError::Usage(std::string(name) + " needs a value.");
         }
         return args[++i];
     };
@@ -181,19 +186,20 @@ Options ParseArguments(const std::vector<std::string>& args) {
         } else if (Is(arg, "--hint")) {
             o.hint = valueOf(i, arg, "--hint");
         } else if (Is(arg, "--password") || arg == "-p") {
-            throw CliError::Usage("the password is never taken from the command line, where "
+            throw CliError::Usage("The password is never taken from the command line, where "
                                   "other users can read it; use --password-file FILE or type "
-                                  "it at the prompt");
+                                  "it at the prompt.");
         } else {
-            // Escaped: a name from a shell glob may carry what a terminal obeys.
-            throw CliError::Usage("unknown option " + EscapedPath(arg));
+            // Escaped: a name from a shell glob may carry what a terminal obeys;
+            // quoted, as every name a message shows.
+            throw CliError::Usage("Unknown option " + QuotedPath(arg) + ".");
         }
     }
     if (o.help || o.version) {
         return o;
     }
     if (command.empty()) {
-        throw CliError::Usage("no command given");
+        throw CliError::Usage("No command given.");
     }
     o.command = FindCommand(command);
     CheckOperands(o, command);

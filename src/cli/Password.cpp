@@ -98,8 +98,8 @@ void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     DropLineEnd(out);
     if (tooLong || out.size() > kMaxPasswordLine) {
         Wipe(out);
-        throw CliError::Refusal("the password file's first line is longer than " +
-                                std::to_string(kMaxPasswordLine) + " bytes");
+        throw CliError::Refusal("The password file's first line is longer than " +
+                                std::to_string(kMaxPasswordLine) + " bytes.");
     }
 }
 
@@ -111,7 +111,7 @@ void PromptPassword(const char* prompt, std::string& out) {
             ::close(fd);
         }
         throw CliError::Usage(
-            "no password: there is no terminal to ask on; use --password-file FILE");
+            "No password: there is no terminal to ask on; use --password-file FILE.");
     }
     [[maybe_unused]] auto w1 = ::write(fd, prompt, std::strlen(prompt));
 

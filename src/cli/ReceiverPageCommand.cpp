@@ -33,9 +33,9 @@ ExitStatus RunReceiverPage(const Options& o) {
             from.inputFile.reset();
         }
         text = ReadText(from, static_cast<std::size_t>(VBEncrypt::kMaxSecuredInput),
-                        "not secured text: the input is too long");
+                        kLongerThanSecuredText);
     } else if (o.hint) {
-        throw CliError::Usage("--hint goes with a message: give one with -i FILE");
+        throw CliError::Usage("--hint goes with a message: give one with -i FILE.");
     }
     web::SaveReceiverPage(*page, o.operands[0], text, o.hint.value_or(""));
     return ExitStatus::Success;

@@ -56,7 +56,7 @@ void ReraiseInterrupt() {
 TerminalEvents::TerminalEvents() : draw_(isatty(STDERR_FILENO) == 1) {}
 
 void TerminalEvents::ShowLibraryError(const ErrorValue& error) {
-    PrintError(FormatErrorMessage(error, ": ") + " (the built-in cipher is used)");
+    PrintError(FormatErrorMessage(error, ": ") + " The built-in cipher is used instead.");
 }
 
 bool TerminalEvents::ReportProgress(std::int64_t remaining, std::int64_t total) {

@@ -6,12 +6,27 @@
 #include <string>
 #include <string_view>
 
-// What the program shows while it works, and how it stops when interrupted.
+// How hushnote-cli speaks, and how it stops when interrupted.
+//
+// - Standard output carries only what was asked for: the secured text, the
+//   message, a file written to /dev/stdout, --help and --version. A script
+//   takes it as it is, so nothing else ever goes there.
+// - Everything else goes to standard error: failures, refusals and warnings,
+//   and the progress bar while a file command runs on a terminal. The
+//   password prompt goes to the terminal itself, never to either stream.
+// - Each message is one line, "hushnote-cli: " and then whole sentences as
+//   the window words them: a capital first, or a name as typed (a quoted
+//   file name, an option, a command); a period or a question mark last. The
+//   window's words and the file layer's failures are written so already; the
+//   terminal's own follow them, so one voice speaks whoever wrote the words.
+//   Names are quoted and escaped: none can add a line.
+// - A usage error is followed by a second line pointing at --help; a refusal
+//   the window answers with a box (a blank password) is not.
 namespace hushnote::cli {
 
 inline constexpr std::string_view kProgram = "hushnote-cli";
 
-// "hushnote-cli: text" on standard error.
+// "hushnote-cli: text" on standard error; text follows the rules above.
 void PrintError(const std::string& text);
 
 // Writes all of data to standard output. Throws Failure when it cannot (a

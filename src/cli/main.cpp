@@ -6,6 +6,7 @@
 #include "cli/Options.h"
 #include "cli/Terminal.h"
 #include "common/error.h"
+#include "common/message.h"
 #include "common/process.h"
 #include "hushnote/identity.h"
 
@@ -31,17 +32,19 @@ ExitStatus Run(const std::vector<std::string>& args) {
     } catch (const CliError& e) {
         PrintError(e.what());
         if (e.hint()) {
-            PrintError("try 'hushnote-cli --help' for more information");
+            PrintError("Try 'hushnote-cli --help' for more information.");
         }
         return e.status();
     } catch (const Failure& f) {
         PrintError(f.description());
         return ExitStatus::Failed;
     } catch (const std::bad_alloc&) {
-        PrintError("Out of memory.");
+        PrintError(std::string(kOutOfMemory));
         return ExitStatus::Failed;
     } catch (const std::exception& e) {
-        PrintError(e.what());
+        // Words no part of the program chose, perhaps with a name in them:
+        // told as unexpected, escaped, in the voice all the same.
+        PrintError("Unexpected failure: " + EscapedPath(e.what()) + ".");
         return ExitStatus::Failed;
     }
 }

@@ -1,6 +1,7 @@
 #include "common/codepage.h"
 
 #include "common/error.h"
+#include "common/utf8.h"
 
 #include <array>
 #include <cstdio>
@@ -100,37 +101,15 @@ std::string Utf8ToCodes(std::string_view text, Purpose purpose) {
     std::size_t position = 0;
     for (std::size_t i = 0; i < text.size();) {
         ++position;
-        auto lead = static_cast<unsigned char>(text[i]);
-        int extra = -1;
-        if (lead < 0x80) {
-            extra = 0;
-        } else if (lead >= 0xC2 && lead < 0xE0) {
-            extra = 1;
-        } else if (lead >= 0xE0 && lead < 0xF0) {
-            extra = 2;
-        } else if (lead >= 0xF0 && lead < 0xF5) {
-            extra = 3;
-        }
-        if (extra < 0 || i + extra >= text.size()) {
-            throw Failure(kErrInvalidArgument,
-                          "The text is not valid UTF-8 (byte " + std::to_string(i + 1) + ").");
-        }
-        char32_t ch = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                throw Failure(kErrInvalidArgument, "The text is not valid UTF-8 (byte " +
-                                                       std::to_string(i + k + 1) + ").");
-            }
-            ch = (ch << 6) | (next & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (ch < kMin[extra] || ch > 0x10FFFF || (ch >= 0xD800 && ch < 0xE000)) {
+        char32_t ch = 0;
+        const std::size_t n = Utf8Sequence(text.substr(i), ch);
+        if (n == 0) {
+            // Named where the sequence that is not one begins, as a hint is.
             throw Failure(kErrInvalidArgument,
                           "The text is not valid UTF-8 (byte " + std::to_string(i + 1) + ").");
         }
         codes[out++] = static_cast<char>(CodeOrThrow(ch, position, purpose));
-        i += extra + 1;
+        i += n;
     }
     codes.resize(out);
     return codes;

@@ -22,6 +22,10 @@ enum ErrorNumber : int {
     kErrInternal = 51,
 };
 
+// The description of kErrOutOfMemory, which every front end gives when an
+// allocation fails, std::bad_alloc carrying no words of its own.
+inline constexpr std::string_view kOutOfMemory = "Out of memory.";
+
 // A failure: a number and a description. Operations that pass a failure on to
 // their caller throw it as a Failure.
 struct ErrorValue {

@@ -18,4 +18,9 @@ std::string ToLf(std::string_view codes);
 // mail program or an editor may have broken it into lines of any kind.
 std::string JoinLines(std::string_view text);
 
+// A file dropped on the message box, as the lines the box shows: a line ends
+// at CR or CR LF and is followed by CR LF, the last line too; a LF on its own
+// stays in its line (the box shows it as a line break all the same).
+std::string LinesOf(std::string_view bytes);
+
 } // namespace hushnote::linebreaks

@@ -58,16 +58,4 @@ bool IsSecuredHeader(std::string_view codes) {
     return VBEncrypt::DecodedHeaderLength(header) >= 1 && header.substr(3) == std::string(3, '\0');
 }
 
-bool IsSecuredText(std::string_view codes) {
-    std::string joined(codes);
-    if (VBEncrypt::KeepSecuredChars(joined) || joined.size() <= VBEncrypt::kHeaderChars ||
-        !IsSecuredHeader(joined)) {
-        return false;
-    }
-    const std::int64_t n = VBEncrypt::DecodedHeaderLength(
-        VBEncrypt::DecodePrintable(joined.substr(0, VBEncrypt::kHeaderChars)));
-    const std::size_t body = joined.size() - VBEncrypt::kHeaderChars;
-    return body == (static_cast<std::size_t>(n) + 2) / 3 * 4;
-}
-
 } // namespace hushnote::plausibility

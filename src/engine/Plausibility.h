@@ -17,12 +17,6 @@ namespace hushnote::plausibility {
 // shorter noise less often.
 bool LooksLikeText(std::string_view codes);
 
-// True for text the Secure command could have made, perhaps broken into lines:
-// with CR and LF removed, only "?" to "~" or "0", a header of 8 characters
-// whose codes 4 to 6 are zero, and a body exactly as long as the header's
-// length needs.
-bool IsSecuredText(std::string_view codes);
-
 // True when the first 8 characters of codes can open secured text: "?" to "~"
 // or "0", decoding to a length of at least 1 whose codes 4 to 6 are zero.
 bool IsSecuredHeader(std::string_view codes);

@@ -1,6 +1,7 @@
 #include "engine/VBEncrypt.h"
 
 #include "common/error.h"
+#include "common/message.h"
 #include "common/secret.h"
 
 #include <new>
@@ -141,9 +142,9 @@ std::string DecodePrintable(std::string_view s) {
 
 std::string EncodeLengthHeader(std::int64_t n) {
     if (n < 0 || n > kMaxLength) {
-        throw Failure(kErrInvalidArgument,
-                      "The length " + std::to_string(n) +
-                          " cannot be recorded: at most 16,777,215 bytes can be secured.");
+        throw Failure(kErrInvalidArgument, "The length " + std::to_string(n) +
+                                               " cannot be recorded: at most " +
+                                               Grouped(kMaxLength) + " bytes can be secured.");
     }
     const char header[6] = {static_cast<char>(n >> 16),
                             static_cast<char>((n >> 8) & 255),
@@ -201,7 +202,7 @@ TextResult DeSecure(std::string_view text, std::string_view password) {
         result.failure = f.description();
     } catch (const std::bad_alloc&) {
         result.outcome = TextOutcome::Failed;
-        result.failure = "Out of memory";
+        result.failure = kOutOfMemory;
     }
     return result;
 }

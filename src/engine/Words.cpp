@@ -1,8 +1,14 @@
 #include "engine/Words.h"
 
+#include "engine/VBEncrypt.h"
+
 namespace hushnote {
 
 namespace words {
+
+std::string SecuredFileLimit() {
+    return "a secured file holds at most " + Grouped(VBEncrypt::kMaxLength) + " bytes.";
+}
 
 std::string FileOutcome(const DeSecureResult& result, std::string_view shownIn,
                         std::string_view shownOut, const Style& style) {

@@ -65,8 +65,7 @@ inline constexpr std::string_view kSecureAgain = "This already is secured text. 
 inline constexpr std::string_view kPressSecureAgain = "Press Secure once more to do so.";
 inline constexpr std::string_view kTextCopied = "Text copied to clipboard.";
 // Why a file too large to secure is refused, after "NAME is N bytes long; ".
-inline constexpr std::string_view kSecuredFileLimit =
-    "a secured file holds at most 16,777,215 bytes.";
+std::string SecuredFileLimit();
 
 } // namespace words
 } // namespace hushnote

@@ -17,22 +17,22 @@ namespace hushnote::fileio {
 namespace {
 
 struct Limits {
-    std::int64_t onDisk;       // the most a file that reports its size may hold
-    std::int64_t inMemory;     // the most read from a file that reports none
-    std::string_view tooLarge; // why more is refused
+    std::int64_t onDisk;   // the most a file that reports its size may hold
+    std::int64_t inMemory; // the most read from a file that reports none
+    std::string tooLarge;  // why more is refused
 };
 
 Limits LimitsFor(Purpose purpose) {
     switch (purpose) {
     case Purpose::Secure:
-        return {VBEncrypt::kMaxLength, VBEncrypt::kMaxLength, words::kSecuredFileLimit};
+        return {VBEncrypt::kMaxLength, VBEncrypt::kMaxLength, words::SecuredFileLimit()};
     case Purpose::DeSecure:
         return {INT64_MAX, VBEncrypt::kMaxSecuredInput, "no secured file is that long."};
     case Purpose::Load:
         break;
     }
     return {VBEncrypt::kMaxLength, VBEncrypt::kMaxLength,
-            "a message can be loaded from at most 16,777,215 bytes."};
+            "a message can be loaded from at most " + Grouped(VBEncrypt::kMaxLength) + " bytes."};
 }
 
 // Opens path for reading without blocking, creating it first when asked to.
@@ -54,7 +54,7 @@ int OpenForReading(const std::filesystem::path& path, IfMissing ifMissing) {
 
 void RefuseIrregular(int fd, const struct stat& st, const std::filesystem::path& path) {
     if (S_ISDIR(st.st_mode)) {
-        throw Failure(kErrPathAccess, QuotedPath(path) + " is a folder, not a file.");
+        throw Failure(kErrPathAccess, FolderNotFile(path));
     }
     if (!S_ISREG(st.st_mode)) {
         // A pipe or a device has no end to wait for and no length for a header.
@@ -75,6 +75,10 @@ bool SameTime(const timespec& a, const timespec& b) {
 }
 
 } // namespace
+
+std::string FolderNotFile(const std::filesystem::path& path) {
+    return QuotedPath(path) + " is a folder, not a file.";
+}
 
 void ThrowFileError(int err, const std::filesystem::path& path, bool writing) {
     const std::string reason = std::strerror(err);
@@ -98,11 +102,10 @@ void ThrowFileError(int err, const std::filesystem::path& path, bool writing) {
     case EPIPE:
         throw Failure(kErrPathAccess, "Cannot write " + QuotedPath(path) +
                                           ": the program that read it has gone away.");
-    case ENOMEM:
-        throw Failure(kErrOutOfMemory, "Out of memory while working on " + QuotedPath(path) + ".");
     default:
-        throw Failure(kErrPathAccess, std::string(writing ? "Cannot write " : "Cannot read ") +
-                                          QuotedPath(path) + ": " + reason + ".");
+        throw Failure(err == ENOMEM ? kErrOutOfMemory : kErrPathAccess,
+                      std::string(writing ? "Cannot write " : "Cannot read ") + QuotedPath(path) +
+                          ": " + reason + ".");
     }
 }
 
@@ -211,6 +214,10 @@ bool InputFile::IsFile(const struct stat& other) const {
 
 std::string ReadWholeFile(const std::filesystem::path& path) {
     InputFile in(path, Purpose::Load);
+    return ReadWholeFile(in);
+}
+
+std::string ReadWholeFile(InputFile& in) {
     std::string data(static_cast<std::size_t>(in.size()), '\0');
     data.resize(in.Read(data.data(), data.size()));
     return data;

@@ -108,7 +108,7 @@ void OutputFile::Open(const InputFile& input) {
     if (exists) {
         refuseInput(st);
         if (S_ISDIR(st.st_mode)) {
-            throw Failure(kErrPathAccess, QuotedPath(path) + " is a folder, not a file.");
+            throw Failure(kErrPathAccess, FolderNotFile(path));
         }
     }
     if (exists && !S_ISREG(st.st_mode)) {

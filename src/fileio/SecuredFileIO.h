@@ -45,6 +45,10 @@ enum class Purpose {
 
 enum class IfMissing { Fail, Create };
 
+// Why a folder given as the file to read or write is refused: "NAME" is a
+// folder, not a file.
+std::string FolderNotFile(const std::filesystem::path& path);
+
 // The input of one operation. It is opened without blocking, so a pipe or a
 // device is refused at once instead of freezing the program, and every check
 // and read goes through the one descriptor, so a file renamed or replaced
@@ -89,6 +93,9 @@ private:
 
 // Everything a dropped file holds, at most what Purpose::Load allows.
 std::string ReadWholeFile(const std::filesystem::path& path);
+// Everything in holds from where its reading stands, through its one
+// descriptor: for a caller that checks the opened file before it reads.
+std::string ReadWholeFile(InputFile& in);
 
 // The output of one operation. Refuses an empty path, a path that names the
 // input file (also through a link or another spelling), a link to a missing

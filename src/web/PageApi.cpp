@@ -95,7 +95,7 @@ template <class Command> int32_t Guarded(Command command) {
     } catch (const Failure& f) {
         return Fail(HN_FAILED, f.description());
     } catch (const std::bad_alloc&) {
-        return Fail(HN_FAILED, "Out of memory");
+        return Fail(HN_FAILED, std::string(kOutOfMemory));
     }
 }
 

@@ -156,7 +156,7 @@ extern "C" int32_t hn_file_begin(int32_t securing, const char* name, int32_t nam
     }
     if (w.securing && size > static_cast<double>(VBEncrypt::kMaxLength)) {
         return Fail(HN_FAILED, QuotedPath(w.name) + " is " + Grouped(static_cast<long long>(size)) +
-                                   " bytes long; " + std::string(words::kSecuredFileLimit));
+                                   " bytes long; " + words::SecuredFileLimit());
     }
     try {
         const Secret key(codepage::PasswordToCodes(View(password, password_len)));
@@ -175,7 +175,7 @@ extern "C" int32_t hn_file_piece(const uint8_t* in, int32_t in_len, uint8_t* out
     try {
         n = Work().securing ? SecurePiece(piece, out, out_cap) : DeSecurePiece(piece, out, out_cap);
     } catch (const std::bad_alloc&) {
-        n = Fail(HN_FAILED, "Out of memory");
+        n = Fail(HN_FAILED, std::string(kOutOfMemory));
     }
     // A piece that failed ends the file: the keystream goes at once.
     if (n < 0) {

@@ -124,9 +124,10 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
 void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::path& out,
                       const std::optional<std::string>& securedText, std::string_view hint,
                       const fileio::OutputOptions& options) {
-    // Opened first, so that an output naming the page itself is refused.
+    // Opened first, so that an output naming the page itself is refused, and
+    // read through that opening: the page checked is the page carried.
     fileio::InputFile in(page, fileio::Purpose::Load);
-    std::string html = fileio::ReadWholeFile(page);
+    std::string html = fileio::ReadWholeFile(in);
     if (securedText) {
         html = CarryMessage(html, *securedText, hint);
     }

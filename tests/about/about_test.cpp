@@ -1,4 +1,5 @@
 #include "hushnote/about_links.h"
+#include "hushnote/identity.h"
 #include "ui/about/HTMLLink.h"
 #include "ui/about/UrlOpener.h"
 #include "ui/about/frmAbout.h"
@@ -29,7 +30,8 @@ TEST(AboutWindow, LinksAndUpdateOpenTheirPages) {
     about->cmdUpdate->click();
     EXPECT_EQ(opened, (QStringList{"mailto:" + QString::fromUtf8(about_links::kEmail),
                                    "http://" + QString::fromUtf8(about_links::kUpdateHost) +
-                                       "/update.asp?sid=hushnt1&ver=0.6.0"}));
+                                       "/update.asp?sid=hushnt1&ver=" +
+                                       QString::fromStdString(identity::FullVersion())}));
     SetUrlOpener({});
     about->close();
 }

@@ -72,8 +72,17 @@ TEST(CodePage, EveryCodeRoundTripsAndOthersAreNamed) {
     EXPECT_EQ(codepage::CodeToChar(0x81), 0x81u) << "unassigned codes map to C1 controls";
     EXPECT_THAT([] { codepage::Utf16ToCodes(u"ab\U0001F600c"); },
                 ::testing::ThrowsMessage<Failure>(HasSubstr("position 3")));
-    for (std::string bad : {"\xC3", "\xC0\x80", "\xED\xA0\x80", "a\xFF", "\xE2\x82"}) {
-        EXPECT_THROW(codepage::Utf8ToCodes(bad), Failure) << bad;
+    // Cut short, overlong, a surrogate, beyond Unicode, a stray byte: named by
+    // the byte where the sequence begins, counted in bytes, not characters.
+    const std::pair<std::string, const char*> bad[] = {
+        {"\xC3", "(byte 1)."},         {"\xC0\x80", "(byte 1)."},
+        {"\xED\xA0\x80", "(byte 1)."}, {"\xF4\x90\x80\x80", "(byte 1)."},
+        {"a\xFF", "(byte 2)."},        {"\u20AC\xE2\x82x", "(byte 4)."},
+    };
+    for (const auto& [text, byte] : bad) {
+        EXPECT_THAT([&] { codepage::Utf8ToCodes(text); },
+                    ::testing::ThrowsMessage<Failure>(HasSubstr(byte)))
+            << text;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <regex>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
@@ -34,15 +35,37 @@ const std::string kPassword = "Tr0ub4dor&3";
 constexpr auto npos = std::string::npos;
 const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
 
+// The voice of every message (cli/Terminal.h): whole sentences, starting
+// with a capital or a name as typed. A message written in another voice, as
+// a lower-case fragment, fails here.
+bool InTheVoice(const std::string& message) {
+    static const std::regex voice(R"(([A-Z"-]|(de)?secure-(file|text) |receiver-page ).*[.?])");
+    return std::regex_match(message, voice);
+}
+
+// Standard error holds whole lines, each a message in the voice.
+void ExpectInTheVoice(const std::string& err) {
+    for (std::size_t at = 0, end; (end = err.find('\n', at)) != npos; at = end + 1) {
+        const std::string line = err.substr(at, end - at);
+        EXPECT_TRUE(line.rfind("hushnote-cli: ", 0) == 0 && InTheVoice(line.substr(14))) << line;
+    }
+    EXPECT_TRUE(err.empty() || err.back() == '\n') << err;
+}
+
 // Usage errors name the mistake and point at --help, which is answered
 // before anything else is checked; says "" is a call that is accepted.
 TEST(ParseArguments, UsageErrors) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"encrypt"}, "unknown command \"encrypt\""},
+        {{"encrypt"}, "Unknown command \"encrypt\"."},
         {{"desecure-file", "a", "b", "c"}, "desecure-file needs an input file"},
-        {{"--mode", "fast", "secure-text"}, "unknown mode \"fast\" (auto, libr"},
+        {{"receiver-page"}, "receiver-page needs the file"},
+        {{"secure-file", "-i", "x", "a", "b"}, "-i is for the text commands"},
+        {{"secure-text", "x"}, "secure-text takes no arguments"},
+        {{"secure-text", "--mode", "library"}, "Text is always secured"},
+        {{}, "No command given."},
+        {{"--mode", "fast", "secure-text"}, "Unknown mode \"fast\" (auto, libr"},
         {{"secure-text", "--password-file"}, "--password-file needs a value"},
-        {{"--password=x", "secure-text"}, "the password is never taken from"},
+        {{"--password=x", "secure-text"}, "The password is never taken from"},
         {{"secure-text", "--hint", "h"}, "--hint is for receiver-page; secure-text writes no page"},
         {{"--hint=h", "desecure-file", "a", "b"}, "--hint is for receiver-page; desecure-file"},
         {{"desecure-text", "--chat"}, "--chat is for secure-text; desecure-text writes no"},
@@ -52,10 +75,10 @@ TEST(ParseArguments, UsageErrors) {
         // separators that break a line in the window's boxes, are shown
         // escaped; a typed backslash is not an escape, nor a quote the end of the name.
         {{"\x1b[2J\xe2\x80\xae\xe2\x80\xa8\xe2\x80\xa9\xd8\x9c\xff\\xff\".txt"},
-         "unknown command \"\\x1b[2J\\u202e\\u2028\\u2029\\u061c\\xff\\\\xff\\\".txt\"\n"},
-        {{"--\xe2\x81\xa6x", "secure-text"}, "unknown option --\\u2066x\n"},
+         "Unknown command \"\\x1b[2J\\u202e\\u2028\\u2029\\u061c\\xff\\\\xff\\\".txt\".\n"},
+        {{"--\xe2\x81\xa6x", "secure-text"}, "Unknown option \"--\\u2066x\".\n"},
         {{"--mode", "\xe2\x80\x8f\xc2\x9b", "secure-text"},
-         "unknown mode \"\\u200f\\u009b\" (auto"},
+         "Unknown mode \"\\u200f\\u009b\" (auto"},
     };
     for (const auto& [args, says] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
@@ -65,6 +88,7 @@ TEST(ParseArguments, UsageErrors) {
         } catch (const CliError& e) {
             EXPECT_EQ((std::string(e.what()) + "\n").rfind(says, 0), 0u) << e.what();
             EXPECT_TRUE(!says.empty() && e.status() == ExitStatus::Usage && e.hint());
+            EXPECT_TRUE(InTheVoice(e.what())) << e.what();
         }
     }
 }
@@ -173,14 +197,16 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         {.args = {st, "--password-file", "pw4096"}, .in = "m", .says = "?"},
         {.args = {st, "--password-file", "pw4097"}, .in = "m", .status = 2, .says = "4096 bytes"},
         {.args = {st, pw}, .status = 2, .says = "No message to secure."},
+        {.args = {st}, .in = "m", .status = 2, .says = "No password: there is no terminal", .hint = true},
+        {.args = {"receiver-page", "--hint", "h", "out"}, .status = 2, .says = "--hint goes with a message", .hint = true, .program = "alone/hushnote-cli"},
         // A wrong password: the noise is printed all the same, with a warning.
-        {.args = {dt, "--password-file", "wrong"}, .in = meet, .says = noise, .warns = "hushnote-cli: the result does not look like text: was the password right?\n"},
+        {.args = {dt, "--password-file", "wrong"}, .in = meet, .says = noise, .warns = "hushnote-cli: The result does not look like text: was the password right?\n"},
         // Line breaks become CR LF, the password is its file's first line, both in the window's codes.
         {.args = {st, "--password-file", "key"}, .in = "caf\xC3\xA9\r\n\xE2\x82\xAC\n", .says = VBEncrypt::SecureMessage("caf\xE9\r\n\x80\r\n", "p\xE4ss \x80") + "\n"},
         // Secured text broken into lines of any kind.
         {.args = {dt, pw, "--input", "lines"}, .says = "hello"},
         // Told before a password is asked for, which would not help.
-        {.args = {dt}, .in = "> hello", .status = 1, .says = "not secured text\n"},
+        {.args = {dt}, .in = "> hello", .status = 1, .says = "This is not secured text.\n"},
         // Fenced for a chat that formats text.
         {.args = {st, pw, "--chat"}, .in = "data", .says = "```\n" + VBEncrypt::SecureMessage("data", kPassword) + "\n```\n"},
         // A message that reads like a failure marker is a message.
@@ -203,7 +229,9 @@ TEST_F(Cli, ExitStatusesAndOutputs) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         const auto r = RunCli(c.args, c.in, c.program);
         EXPECT_EQ(r.status, c.status) << r.err;
-        EXPECT_EQ(r.err.find("try 'hushnote-cli --help'") != npos, c.hint) << r.err;
+        EXPECT_EQ(r.err.find("Try 'hushnote-cli --help' for more information.\n") != npos, c.hint)
+            << r.err;
+        ExpectInTheVoice(r.err);
         if (c.status == 0) {
             EXPECT_TRUE(c.says == "?" ? r.out.size() > 8 : r.out == c.says) << r.out;
             EXPECT_EQ(r.err, c.warns);
@@ -244,6 +272,7 @@ TEST_F(Cli, FileNamesAreShownEscaped) {
         const auto r = RunCli(args, "m");
         EXPECT_NE(r.err.find(says), npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        ExpectInTheVoice(r.err);
         EXPECT_EQ(r.err.find('\x1b'), npos) << r.err;
     }
 }
@@ -406,6 +435,7 @@ TEST_F(Cli, LibraryOnlyFromTheProgramsFolder) {
     EXPECT_EQ(r.err, "hushnote-cli: Password is blank.\n");
     r = RunCli({"secure-file", "--password-file", "pw", "in", "out2"}, "", lone);
     EXPECT_NE(r.err.find("Error #453"), npos) << r.err;
+    ExpectInTheVoice(r.err);
     EXPECT_EQ(std::to_string(r.status) + ReadFile("out2"), "0" + secured);
     r = RunCli(FileCall("secure-file", "library", "in", "out3"), "", lone);
     EXPECT_EQ(r.status, 1);

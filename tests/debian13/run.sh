@@ -71,16 +71,8 @@ cat >"$root/root/session.sh" <<'EOF'
 # screenshot of the screen: $1.
 scripts/run.sh >/root/run.log 2>&1 &
 pid=$!
-win=""
-for _ in $(seq 1 60); do
-  win=$(xdotool search --name '^Hushnote v' 2>/dev/null | sed -n 1p)
-  [ -n "$win" ] && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.5
-done
-sleep 2 # let it paint
 status=0
-[ -n "$win" ] && kill -0 "$pid" 2>/dev/null || status=1
+scripts/await-window.sh "$pid" >/dev/null || status=1
 import -window root "$1" || status=1
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null

@@ -1,7 +1,6 @@
 #include "ui/ui_test_util.h"
 
 #include "engine/VBEncrypt.h"
-#include "fileio/DroppedText.h"
 
 #include <fstream>
 #include <sys/stat.h>
@@ -9,19 +8,6 @@
 
 namespace hushnote::test {
 namespace {
-
-TEST(DroppedText, LinesEndAtCrOrCrLf) {
-    const std::pair<std::string, std::string> cases[] = {
-        // clang-format off
-        {"a\rb\r", "a\r\nb\r\n"}, {"a\r\nb\r\n", "a\r\nb\r\n"}, {"a\r\r\nb", "a\r\n\r\nb\r\n"},
-        {"a\nb\n", "a\nb\n\r\n"}, // a LF on its own stays in the line
-        {"\r\n", "\r\n"}, {"", ""}, {std::string("\0\x1a\xff", 3), std::string("\0\x1a\xff\r\n", 5)},
-        // clang-format on
-    };
-    for (const auto& [bytes, lines] : cases) {
-        EXPECT_EQ(dropped::LinesOf(bytes), lines) << bytes;
-    }
-}
 
 // Files are appended one after another; a folder is skipped, and a file that
 // cannot be read is reported while the others still load. A pipe or a file

@@ -8,6 +8,7 @@
 #include "engine/VBEncrypt.h"
 #include "engine/Words.h"
 #include "fileio/DroppedText.h"
+#include "fileio/SecuredFileIO.h"
 #include "hushnote/identity.h"
 #include "ui/about/frmAbout.h"
 #include "ui/dialogs/MessageBox.h"
@@ -192,7 +193,7 @@ void frmMain::Guarded(const std::function<void()>& command) {
         description = QString::fromStdString(f.description());
     } catch (const std::bad_alloc&) {
         number = kErrOutOfMemory;
-        description = QStringLiteral("Out of memory");
+        description = QString::fromUtf8(kOutOfMemory.data(), kOutOfMemory.size());
     } catch (const std::exception& e) {
         number = kErrInternal;
         description = QStringLiteral("Internal error: ") + QString::fromUtf8(e.what());
@@ -329,9 +330,7 @@ void frmMain::Command1_Click() {
     // Secured text is meant to travel, and is all ASCII. Anything else is a
     // message in clear, which clipboard managers honouring this mark keep out
     // of their history.
-    const bool secured = std::ranges::all_of(text, [](QChar c) { return c.unicode() < 0x80; }) &&
-                         plausibility::IsSecuredText(text.toLatin1().toStdString());
-    if (!secured) {
+    if (Read(text).fit != pasted::Fit::Whole) {
         data->setData(QStringLiteral("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
     }
     QGuiApplication::clipboard()->setMimeData(data);
@@ -392,8 +391,8 @@ void frmMain::txtMsg_OLEDragDrop(const QByteArrayList& paths) {
         std::error_code ec;
         if (std::filesystem::is_directory(file, ec)) {
             // Skipped, but not without a word.
-            status_->ReportNow(QStringLiteral("  \"") + MessageBox::ShownPath(path) +
-                               QStringLiteral("\" is a folder, not a file."));
+            status_->ReportNow(QStringLiteral("  ") +
+                               QString::fromStdString(fileio::FolderNotFile(file)));
             continue;
         }
         // Few reports per file: each one is painted. As SetMsg shows them,
