@@ -22,6 +22,10 @@ constexpr std::string_view kClearKey = " ";
 constexpr std::string_view kEndOfFileKey = "    ";
 constexpr std::string_view kProbeKey = "~";
 
+fileio::OutputOptions OutputOptionsOf(const CipherEvents* events) {
+    return events != nullptr ? events->outputOptions : fileio::OutputOptions{};
+}
+
 [[noreturn]] void ThrowCancelled() {
     throw Failure(kErrCancelled, "The operation was cancelled.");
 }
@@ -273,7 +277,7 @@ std::int16_t CCipher::SecureFile(fileio::InputFile& in, const std::filesystem::p
                                  std::string_view password) {
     const FileOperation keyed(*this, password);
     const std::int64_t n = in.size();
-    fileio::OutputFile out(outfile, in);
+    fileio::OutputFile out(outfile, in, OutputOptionsOf(events_));
     out.Write(VBEncrypt::EncodeLengthHeader(n));
     ForEachPiece(in, n, kSecurePiece, [&](std::string& piece) {
         CipherInPlace(piece);
@@ -313,7 +317,7 @@ DeSecureResult CCipher::DeSecureFile(fileio::InputFile& in, const std::filesyste
     if (reader.HeaderLength() < 0) {
         return reader.Result();
     }
-    fileio::OutputFile out(outfile, in);
+    fileio::OutputFile out(outfile, in, OutputOptionsOf(events_));
     auto write = [&](std::string plain) {
         if (!plain.empty()) {
             CipherInPlace(plain);

@@ -4,6 +4,7 @@
 #include "common/error.h"
 #include "engine/SecuredFile.h"
 #include "engine/VBEncrypt.h"
+#include "fileio/SecuredFileIO.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,10 +15,6 @@
 #include <string_view>
 
 namespace hushnote {
-
-namespace fileio {
-class InputFile;
-}
 
 // What the cipher object needs from whoever drives it (the window, the
 // command-line tool, a test). The engine itself knows nothing of Qt.
@@ -34,6 +31,10 @@ public:
     // (de-securing) of the input, of total. The window shows
     // "Bytes Left: " + remaining. Return false to stop the operation.
     virtual bool ReportProgress(std::int64_t remaining, std::int64_t total) = 0;
+
+    // How the outputs of its file operations are written: the window waits
+    // for a full pipe in its event loop.
+    fileio::OutputOptions outputOptions;
 };
 
 // The cipher mode, with the numbers it has always had. Every mode but

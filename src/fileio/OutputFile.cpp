@@ -20,8 +20,6 @@ namespace {
 // piece would cost more than the work on it.
 constexpr std::size_t kInPlaceBuffer = std::size_t{1} << 18;
 
-bool gNamedTemporary = false;
-
 // A fresh name for a temporary file, short whatever the target's name:
 // make(name) creates it, or fails with EEXIST when the name is taken.
 std::string UnusedName(const std::function<bool(const char*)>& make,
@@ -60,11 +58,9 @@ void KeepOwner(int fd, const struct stat& old, const std::filesystem::path& path
 
 } // namespace
 
-void OutputFile::UseNamedTemporaryForTests(bool on) {
-    gNamedTemporary = on;
-}
-
-OutputFile::OutputFile(const std::filesystem::path& path, const InputFile& input) : path_(path) {
+OutputFile::OutputFile(const std::filesystem::path& path, const InputFile& input,
+                       OutputOptions options)
+    : path_(path), options_(std::move(options)) {
     try {
         Open(input);
     } catch (...) {
@@ -138,8 +134,8 @@ void OutputFile::OpenInPlace() {
         }
         ThrowFileError(err, path_, true);
     }
-    const PipeWait& wait = detail::CurrentPipeWait();
-    nonBlocking_ = wait && ::fstat(fd_, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+    nonBlocking_ = options_.pipeWait && ::fstat(fd_, &st) == 0 &&
+                   (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
     if (!nonBlocking_) {
         // Only a pipe has a reader to wait for, and only the window waits in
         // its event loop; a device, or any output of the command line, is
@@ -204,7 +200,7 @@ void OutputFile::CreateTemporary() {
     // Only the user can read it while it fills; it widens to its final
     // permissions once it holds the target's name. Without a name, nothing is
     // left behind however the program ends.
-    if (!gNamedTemporary && ::access("/proc/self/fd", X_OK) == 0) {
+    if (!options_.namedTemporary && ::access("/proc/self/fd", X_OK) == 0) {
         fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
         unnamed_ = fd_ >= 0;
         if (fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR) {
@@ -313,7 +309,7 @@ void OutputFile::WritePending() {
         if (n > 0) {
             left.remove_prefix(static_cast<std::size_t>(n));
         } else if (n < 0 && errno == EAGAIN) {
-            if (!detail::CurrentPipeWait()(fd_)) {
+            if (!options_.pipeWait(fd_)) {
                 pending_.clear();
                 throw Failure(kErrCancelled, "The operation was cancelled.");
             }

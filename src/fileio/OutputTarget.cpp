@@ -22,11 +22,6 @@
 namespace hushnote::fileio {
 namespace {
 
-PipeWait& Wait() {
-    static PipeWait wait;
-    return wait;
-}
-
 // Reads a number that makes up all of text.
 template <typename T> std::optional<T> Number(std::string_view text) {
     T n{};
@@ -147,17 +142,7 @@ bool OpenForWriting(int fd) {
 
 } // namespace
 
-PipeWaitScope::PipeWaitScope(PipeWait wait) : previous_(std::exchange(Wait(), std::move(wait))) {}
-
-PipeWaitScope::~PipeWaitScope() {
-    Wait() = std::move(previous_);
-}
-
 namespace detail {
-
-const PipeWait& CurrentPipeWait() {
-    return Wait();
-}
 
 std::optional<int> DescriptorFor(const std::filesystem::path& path, const struct stat* st) {
     const std::optional<std::pair<long, int>> named = ProcDescriptor(path.native());

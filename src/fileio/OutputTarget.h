@@ -17,9 +17,6 @@ namespace hushnote::fileio::detail {
 // program's descriptor.
 std::optional<int> DescriptorFor(const std::filesystem::path& path, const struct stat* st);
 
-// The wait of the innermost PipeWaitScope; empty when there is none.
-const PipeWait& CurrentPipeWait();
-
 // The permissions a new file gets from the umask.
 mode_t NewFileMode();
 

@@ -19,6 +19,23 @@ namespace hushnote::fileio {
 class ReadAhead;
 class WriteBehind;
 
+// How an output that is a pipe waits for its reader to take more: wait(fd)
+// returns when the pipe takes more (true) or the user gave up (false: the
+// operation is cancelled).
+using PipeWait = std::function<bool(int fd)>;
+
+// How one output is written.
+struct OutputOptions {
+    // Empty (the command line): writing to a full pipe blocks until a signal
+    // interrupts it. Set (the window): a full pipe waits through it, so the
+    // user can still give up. A pipe that no program reads is refused at
+    // once either way.
+    PipeWait pipeWait;
+    // The named temporary file, as on a file system without O_TMPFILE: tests
+    // reach that path on any file system.
+    bool namedTemporary = false;
+};
+
 // What an input is opened for; each sets how much of it may be taken.
 enum class Purpose {
     Secure,   // at most 16,777,215 bytes: the header cannot describe more
@@ -105,7 +122,8 @@ std::string ReadWholeFile(InputFile& in);
 // A temporary file is written on a second thread while the caller works on.
 class OutputFile {
 public:
-    OutputFile(const std::filesystem::path& path, const InputFile& input);
+    OutputFile(const std::filesystem::path& path, const InputFile& input,
+               OutputOptions options = {});
     ~OutputFile(); // not committed: nothing of it remains
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -119,9 +137,6 @@ public:
     // Whether part of an output written in place has gone out already: it
     // stays there whatever happens next.
     bool WroteInPlace() const { return wroteInPlace_; }
-
-    // Tests: the named temporary file, as on a file system without O_TMPFILE.
-    static void UseNamedTemporaryForTests(bool on);
 
 private:
     void Open(const InputFile& input);
@@ -138,31 +153,14 @@ private:
     std::string name_;           // the target's name in it
     std::string tempName_;       // the temporary file's name, while it has one
     bool unnamed_ = false;       // written through O_TMPFILE
-    bool nonBlocking_ = false;   // a pipe that waits through the PipeWait
+    bool nonBlocking_ = false;   // a pipe that waits through options_.pipeWait
     mode_t finalMode_ = 0600;
     int fd_ = -1;
     std::unique_ptr<WriteBehind> writeBehind_; // only for a temporary file
     std::string pending_; // otherwise what waits to be written, in few large writes
     bool committed_ = false;
     bool wroteInPlace_ = false;
-};
-
-// How an output that is a pipe waits for its reader to take more; a pipe
-// that no program reads is refused at once either way. Without a wait (the
-// command line) writing to a full pipe blocks until a signal interrupts it.
-// While a PipeWaitScope lives (the window), a full pipe calls wait(fd), which
-// returns when the pipe takes more (true) or the user gave up (false: the
-// operation is cancelled).
-using PipeWait = std::function<bool(int fd)>;
-class PipeWaitScope {
-public:
-    explicit PipeWaitScope(PipeWait wait);
-    ~PipeWaitScope();
-    PipeWaitScope(const PipeWaitScope&) = delete;
-    PipeWaitScope& operator=(const PipeWaitScope&) = delete;
-
-private:
-    PipeWait previous_;
+    OutputOptions options_;
 };
 
 // A Failure for the errno of a failed file operation on path.

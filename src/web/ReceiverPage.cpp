@@ -122,7 +122,8 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
 }
 
 void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::path& out,
-                      const std::optional<std::string>& securedText, std::string_view hint) {
+                      const std::optional<std::string>& securedText, std::string_view hint,
+                      const fileio::OutputOptions& options) {
     // Opened first, so that an output naming the page itself is refused, and
     // read through that opening: the page checked is the page carried.
     fileio::InputFile in(page, fileio::Purpose::Load);
@@ -130,7 +131,7 @@ void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::
     if (securedText) {
         html = CarryMessage(html, *securedText, hint);
     }
-    fileio::OutputFile file(out, in);
+    fileio::OutputFile file(out, in, options);
     file.Write(html);
     file.Commit();
 }

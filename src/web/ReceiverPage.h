@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileio/SecuredFileIO.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -35,9 +37,10 @@ std::string CarryMessage(std::string_view page, std::string_view securedText,
 
 // Writes the page at page to out, carrying securedText and hint as
 // CarryMessage does when securedText is given. out is written as every output
-// of the program is: it replaces an existing file only once whole. Throws
-// Failure.
+// of the program is, as options say: it replaces an existing file only once
+// whole. Throws Failure.
 void SaveReceiverPage(const std::filesystem::path& page, const std::filesystem::path& out,
-                      const std::optional<std::string>& securedText, std::string_view hint);
+                      const std::optional<std::string>& securedText, std::string_view hint,
+                      const fileio::OutputOptions& options = {});
 
 } // namespace hushnote::web

@@ -13,7 +13,7 @@
     DESECURING_FILE: 13, COPY_BY_HAND: 14, FILE_SAVED: 15, SECURE_AGAIN: 18 };
   const SECURE_PIECE = 3 * 699051; // a whole number of groups of 3 bytes
   const DESECURE_PIECE = 1 << 21;
-  const BLOCK_PIECES = 8; // read at once: any file that can be secured is one block
+  const READ_CHUNK = 1 << 20;
   const encoder = new TextEncoder(), decoder = new TextDecoder();
   let engine = null;
   // What each De-Secure replaced, latest last: a wrong password and then the
@@ -219,6 +219,36 @@
     channel.port2.postMessage(0);
   });
 
+  // The file as a stream: the browser reads on while the engine works, and
+  // hands its chunks to one buffer that goes back and forth between them,
+  // so that reading allocates nothing. A browser whose file streams have no
+  // such reader gets the stream's own chunks. Each chunk is copied before
+  // the next read, which may take its buffer back. A file that changed
+  // meanwhile makes a read fail.
+  function fileReader(file) {
+    const stream = file.stream();
+    let next;
+    try {
+      const reader = stream.getReader({ mode: "byob" });
+      let buffer = new ArrayBuffer(READ_CHUNK);
+      next = async () => {
+        const { done, value } = await reader.read(new Uint8Array(buffer));
+        if (done) return null;
+        buffer = value.buffer;
+        return value;
+      };
+      next.cancel = () => reader.cancel().catch(() => {});
+    } catch (noByob) {
+      const reader = stream.getReader();
+      next = async () => {
+        const { done, value } = await reader.read();
+        return done ? null : value;
+      };
+      next.cancel = () => reader.cancel().catch(() => {});
+    }
+    return next;
+  }
+
   // Secures or de-secures a file piece by piece, each piece's output a part
   // of the download at once, with a turn for the page between pieces.
   async function runFile(securing, file, pwGiven) {
@@ -235,6 +265,7 @@
     const outCap = securing ? (piece / 3 + 1) * 4 : piece + 4;
     const inPtr = engine._malloc(piece), outPtr = engine._malloc(outCap + 4);
     const parts = [], pw = pwGiven ? pwGiven.slice() : passwordBytes();
+    let nextChunk = null;
     try {
       let n = call(engine._hn_file_begin, [name, pw], 8, (fn, args, out, cap) => {
         const got = fn(securing ? 1 : 0, args[0], args[1], file.size, args[2], args[3], out, cap);
@@ -250,30 +281,30 @@
           text(out, fn(file.size - done, out, cap)));
         progress.value = done / file.size;
       };
-      // The browser reads a block fastest while the page waits for it, and
-      // reads the next one while the engine works on this one. A file that
-      // changed meanwhile is refused by the browser.
-      const readBlock = (at) => {
-        const block = file.slice(at, at + BLOCK_PIECES * piece).arrayBuffer();
-        block.catch(() => {}); // awaited below, unless the file ends first
-        return block;
-      };
-      let next = file.size > 0 ? readBlock(0) : null;
-      if (n >= 0 && next) showProgress();
+      nextChunk = fileReader(file);
+      if (n >= 0 && file.size > 0) showProgress();
+      let chunk = new Uint8Array(0), at = 0;
       while (n >= 0 && done < file.size) {
-        const block = new Uint8Array(await next);
-        if (block.length === 0) throw new Error("the file shrank while it was read");
-        next = done + block.length < file.size ? readBlock(done + block.length) : null;
-        for (let at = 0; n >= 0 && at < block.length; at += piece) {
-          const bytes = block.subarray(at, at + piece);
-          engine.HEAPU8.set(bytes, inPtr);
-          n = engine._hn_file_piece(inPtr, bytes.length, outPtr, outCap);
-          // The Blob copies the output at once, so the next piece may reuse it.
-          if (n > 0) parts.push(new Blob([engine.HEAPU8.subarray(outPtr, outPtr + n)]));
-          done += bytes.length;
-          showProgress();
-          await turn();
+        // A piece gathered from the stream's chunks, straight into the
+        // engine's memory.
+        const length = Math.min(piece, file.size - done);
+        for (let filled = 0; filled < length;) {
+          if (at === chunk.length) {
+            chunk = await nextChunk();
+            at = 0;
+            if (chunk === null) throw new Error("the file shrank while it was read");
+          }
+          const take = Math.min(length - filled, chunk.length - at);
+          engine.HEAPU8.set(chunk.subarray(at, at + take), inPtr + filled);
+          filled += take;
+          at += take;
         }
+        n = engine._hn_file_piece(inPtr, length, outPtr, outCap);
+        // The Blob copies the output at once, so the next piece may reuse it.
+        if (n > 0) parts.push(new Blob([engine.HEAPU8.subarray(outPtr, outPtr + n)]));
+        done += length;
+        showProgress();
+        await turn();
       }
       let outcome = 0;
       if (n >= 0) {
@@ -295,6 +326,7 @@
       engine._hn_file_end(outPtr, outCap, outPtr + outCap);
       status.textContent = unreadable(file);
     } finally {
+      if (nextChunk) nextChunk.cancel();
       pw.fill(0);
       engine.HEAPU8.fill(0, inPtr, inPtr + piece);
       engine.HEAPU8.fill(0, outPtr, outPtr + outCap + 4);

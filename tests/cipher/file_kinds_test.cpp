@@ -9,11 +9,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <future>
 #include <regex>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -162,6 +164,31 @@ TEST(SecuredFileFaults, LeaveEverythingAsItWas) {
     }
 }
 
+// A write that fails part-way (here a file size limit) leaves the old output
+// and no temporary file, also the named one that stands in where O_TMPFILE
+// is refused: nothing else would ever remove it.
+TEST(SecuredFileFaults, AFailedWriteLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir / "in", std::string(300000, 'i'));
+    WriteFile(dir / "out", "old content");
+    rlimit unlimited{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit small = unlimited;
+    small.rlim_cur = 100000;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN); // EFBIG, not the end of the tests
+    for (const bool named : {false, true}) {
+        Events events;
+        events.outputOptions.namedTemporary = named;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const ErrorValue e = Secure(kBuiltIn, dir / "in", dir / "out", &events);
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        EXPECT_THAT(e.description, HasSubstr("File too large")) << named;
+        EXPECT_EQ(ReadFile(dir / "out"), "old content") << named;
+        EXPECT_EQ(TemporaryIn(dir.path()), fs::path()) << named;
+    }
+    std::signal(SIGXFSZ, previous);
+}
+
 // Each kind of input is secured whole or refused at once with nothing written.
 // A missing one is created empty: the window's open dialog asked the user
 // before it offered a new name; a dangling link is not followed.
@@ -253,19 +280,23 @@ TEST(SecuredFileOutput, ModesLinksDevicesDescriptorsAndTheLongestName) {
         std::system(("setfacl -m u:65534:r " + (dir / "shared").string()).c_str());
     const mode_t umask = ::umask(027);
     for (const bool named : {false, true}) {
-        fileio::OutputFile::UseNamedTemporaryForTests(named); // as where O_TMPFILE is missing
         for (const auto& [out, final] : {std::pair{"new", 0640u}, {"shared", 0754u}}) {
             SCOPED_TRACE(std::string(out) + (named ? ", named" : ", unnamed"));
             mode_t seen = 0;
             Events peek;
-            peek.atFirstReport = [&] { seen = ModeOf(TemporaryIn(dir.path())); };
+            peek.outputOptions.namedTemporary = named; // as where O_TMPFILE is missing
+            fs::path temporary;
+            peek.atFirstReport = [&] {
+                temporary = TemporaryIn(dir.path());
+                seen = ModeOf(temporary);
+            };
             ASSERT_EQ(Secure(kLibrary, dir / "big", dir / out, &peek).number, 0);
+            EXPECT_EQ(temporary.parent_path() == dir.path(), named) << temporary;
             EXPECT_EQ(seen & 07777, 0600u) << "others could read the file while it was written";
             EXPECT_EQ(ModeOf(dir / out) & 07777, final) << "no set-user-ID carried over";
             EXPECT_EQ(TemporaryIn(dir.path()), fs::path());
         }
     }
-    fileio::OutputFile::UseNamedTemporaryForTests(false);
     ::umask(umask);
 
     WriteFile(dir / "in", "data");

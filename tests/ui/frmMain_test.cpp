@@ -274,7 +274,8 @@ TEST_F(WindowTest, WhileAFileRuns) {
 
 // A pipe as the output never freezes the window: with no reader it is
 // refused at once; a full one waits in the event loop, and closing the window
-// still stops the file; a reader that goes away is told, not died of.
+// still stops any file or the receiver page; a reader that goes away is told,
+// not died of.
 TEST_F(WindowTest, PipeOutputNeverFreezes) {
     frmMain& w = Open();
     WriteFile(Path("big"), QByteArray(200000, 'x'));
@@ -308,6 +309,30 @@ TEST_F(WindowTest, PipeOutputNeverFreezes) {
         if (fd >= 0) {
             ::close(fd);
         }
+    }
+    // De-securing and the receiver page wait as securing does.
+    QDir().mkpath(Path("bin"));
+    WriteFile(Path("bin/hushnote.html"), QByteArray(200000, 'p'));
+    Open();
+    Password()->setText(kPassword);
+    AnswerFiles({"big", "big.sec"});
+    Run("mnuFileItem_0");
+    ASSERT_TRUE(QFile::exists(Path("big.sec")));
+    for (const auto& [item, files] :
+         {std::pair{"mnuFileItem_1", std::vector<const char*>{"big.sec", "fifo"}},
+          {"mnuFileItem_3", std::vector<const char*>{"fifo"}}}) {
+        SCOPED_TRACE(item);
+        w_ = std::make_unique<frmMain>(Path("bin").toStdU16String());
+        w_->show();
+        ResetSeams();
+        const int fd = ::open(QFile::encodeName(Path("fifo")).constData(), O_RDONLY | O_NONBLOCK);
+        Password()->setText(kPassword);
+        AnswerFiles(files);
+        MessageBox::SetNextAnswer(Answer::kYes);
+        QTimer::singleShot(300, w_.get(), [&] { w_->close(); });
+        Run(item);
+        EXPECT_FALSE(w_->isVisible());
+        ::close(fd);
     }
 }
 

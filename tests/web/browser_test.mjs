@@ -56,6 +56,8 @@ async function throughFile(button, file) {
   const chooser = fileChoosers.shift();
   await page.send("DOM.setFileInputFiles", { files: [file], backendNodeId: chooser.backendNodeId });
   for (let i = 0; i < 500 && started.size === known; i++) await new Promise((r) => setTimeout(r, 20));
+  // Not the last file's download again.
+  assert.ok(started.size > known, `no download of ${file}: ${await status()}`);
   const [guid, name] = [...started].at(-1);
   for (let i = 0; i < 500 && !finished.has(guid); i++) await new Promise((r) => setTimeout(r, 20));
   return { name, bytes: fs.readFileSync(path.join(downloads, guid)) };
@@ -294,7 +296,7 @@ test("Copy for Chat puts the fenced secured text on the clipboard, also by the f
 
 test("files picked with the buttons come out as the program writes them", async () => {
   // Many of the page's pieces, so the keystream and the groups must run on,
-  // and secured to more than one block of the pieces it reads at once.
+  // each gathered from chunks of the file's stream that straddle them.
   const plain = Buffer.alloc(12600000);
   for (let i = 0; i < plain.length; i++) plain[i] = (i * 7919) % 251;
   fs.writeFileSync(path.join(dir, "report.pdf"), plain);
@@ -305,6 +307,22 @@ test("files picked with the buttons come out as the program writes them", async 
   assert.ok(secured.bytes.equals(fs.readFileSync(path.join(dir, "cli.hush"))));
   assert.equal(await status(),
     "Offered as a download named \"report.pdf.hush\". See the browser's downloads.");
+
+  // A browser whose file streams lack the reader that fills a buffer of the
+  // page's own reads the stream's own chunks, to the same bytes.
+  await page.evaluate(`(() => { const own = ReadableStream.prototype.getReader;
+    ReadableStream.prototype.getReader = function (o) {
+      if (o && o.mode === "byob") throw new TypeError("no byob");
+      return own.call(this, o);
+    };
+    window.restoreReader = () => { ReadableStream.prototype.getReader = own; }; })()`);
+  try {
+    await fill("#txtPassword", "€ file");
+    const plainChunks = await throughFile("#cmdSecureFile", path.join(dir, "report.pdf"));
+    assert.ok(plainChunks.bytes.equals(secured.bytes));
+  } finally {
+    await page.evaluate("restoreReader()");
+  }
 
   fs.copyFileSync(path.join(dir, "cli.hush"), path.join(dir, "report.pdf.hush"));
   await fill("#txtPassword", "€ file");

@@ -14,6 +14,7 @@
 #include "ui/dialogs/MessageBox.h"
 #include "ui/main/AppIcon.h"
 #include "ui/main/MsgTextBox.h"
+#include "ui/main/PipeWait.h"
 #include "ui/main/QtCodes.h"
 #include "ui/main/StatusLine.h"
 
@@ -70,6 +71,11 @@ frmMain::frmMain(std::filesystem::path libraryFolder, QWidget* parent)
         // Other windows of the program (the About window) show it too.
         QApplication::setWindowIcon(icon);
     }
+    // A full pipe waits in the event loop, where closing the window still
+    // stops the file.
+    outputOptions.pipeWait = [this](int fd) {
+        return WaitUntilWritable(fd, [this] { return closeRequested_; });
+    };
     CreateControls();
     CreateMenus();
     // Any change to the box, the user's or a command's, ends De-Secure's

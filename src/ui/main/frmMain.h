@@ -123,9 +123,9 @@ private:
     void DoSecureFile();
     void DoDeSecureFile();
     void RunFileCommand(bool securing);
-    // Runs work on a file with the cipher commands off and a pipe without a
-    // reader waiting in the event loop; false when the window was closed
-    // meanwhile, which stopped work and now closes the window for real.
+    // Runs work on a file with the cipher commands off; false when the window
+    // was closed meanwhile (a full pipe waits in the event loop, through
+    // outputOptions), which stopped work and now closes the window for real.
     bool RunOnFile(const std::function<void()>& work);
     // The input and the output, from the open and save dialogs; nothing when
     // the user cancelled either.

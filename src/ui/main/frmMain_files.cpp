@@ -4,10 +4,8 @@
 #include "common/message.h"
 #include "common/secret.h"
 #include "engine/Words.h"
-#include "fileio/SecuredFileIO.h"
 #include "ui/dialogs/MessageBox.h"
 #include "ui/dialogs/cDialog.h"
-#include "ui/main/PipeWait.h"
 #include "ui/main/QtCodes.h"
 #include "ui/main/StatusLine.h"
 
@@ -103,8 +101,6 @@ bool frmMain::RunOnFile(const std::function<void()>& work) {
         // The progress reports let the user reach the window while the file
         // runs; its cipher commands are off until it ends, however it ends.
         const BusyScope busy(*this, Busy::FileOperation);
-        const fileio::PipeWaitScope pipe(
-            [this](int fd) { return WaitUntilWritable(fd, [this] { return closeRequested_; }); });
         work();
         return true;
     } catch (const Failure& f) {

@@ -96,7 +96,7 @@ void frmMain::SaveReceiverPage() {
     const bool ran = RunOnFile([&] {
         web::SaveReceiverPage(*page, out,
                               carry ? std::optional<std::string>(text.toStdString()) : std::nullopt,
-                              hint.toStdString());
+                              hint.toStdString(), outputOptions);
     });
     if (ran) {
         // The dialog may have added ".html": say where the page went.
