@@ -1,9 +1,10 @@
 // hushnote-cli desecure-text's input path, and DeSecure under it, on any
 // bytes: never crashes, what the paste reader finds holds no line break, and
-// de-securing it fails only with "not secured text".
+// de-securing it fails only as not secured text.
 #include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "engine/PastedText.h"
+#include "engine/Words.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         hushnote::cli::DeSecureText(found.text, "fuzz password");
     } catch (const hushnote::cli::CliError& e) {
         // Nothing inside may fail on well-sized input: only malformed text is refused.
-        if (std::string_view(e.what()) != "not secured text") {
+        if (std::string_view(e.what()) != hushnote::words::kNotSecuredText) {
             std::abort();
         }
     }

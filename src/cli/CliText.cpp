@@ -4,6 +4,7 @@
 #include "common/codepage.h"
 #include "engine/Plausibility.h"
 #include "engine/VBEncrypt.h"
+#include "engine/Words.h"
 
 #include <utility>
 
@@ -22,7 +23,7 @@ DeSecuredText DeSecureText(std::string_view text, std::string_view password) {
     case VBEncrypt::TextOutcome::UnreadableBody:
         // Told apart from a message that merely reads "ERR" or "ERR2", and
         // from an empty one.
-        throw CliError::Failed("not secured text");
+        throw CliError::Failed(std::string(words::kNotSecuredText));
     }
     return {Secret(codepage::CodesToUtf8(ToLf(message.value()))),
             plausibility::LooksLikeText(message.value())};

@@ -24,7 +24,7 @@ struct DeSecuredText {
 };
 
 // The De-Secure button's work for the terminal: malformed text is refused
-// with CliError::Failed("not secured text"), never a message that merely
+// with CliError::Failed(words::kNotSecuredText), never a message that merely
 // reads "ERR"; a failure inside is CliError::Failed with its description.
 DeSecuredText DeSecureText(std::string_view text, std::string_view password);
 
