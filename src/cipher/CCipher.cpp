@@ -26,10 +26,6 @@ fileio::OutputOptions OutputOptionsOf(const CipherEvents* events) {
     return events != nullptr ? events->outputOptions : fileio::OutputOptions{};
 }
 
-[[noreturn]] void ThrowCancelled() {
-    throw Failure(kErrCancelled, "The operation was cancelled.");
-}
-
 // Clears the library when a string operation leaves by a failure, so the
 // password's key schedule does not outlive it. A failure of that clearing is
 // swallowed: the caller hears of the first one, and a destructor that throws
@@ -225,7 +221,7 @@ void CCipher::ForEachPiece(fileio::InputFile& in, std::int64_t length, std::int3
     std::string piece(static_cast<std::size_t>(pieceSize), '\0');
     for (std::int64_t remaining = length; remaining > 0;) {
         if (events_ != nullptr && !events_->ReportProgress(remaining, length)) {
-            ThrowCancelled();
+            fileio::ThrowCancelled();
         }
         const auto want = static_cast<std::size_t>(std::min<std::int64_t>(pieceSize, remaining));
         piece.resize(want);

@@ -52,15 +52,18 @@ extern "C" void RestoreAndReraise(int sig) {
     RaiseWithDefault(sig);
 }
 
+[[noreturn]] void ThrowUnreadable(const std::filesystem::path& path, int err, int number) {
+    throw Failure(number, "Cannot read the password file " + QuotedPath(path) + ": " +
+                              std::strerror(err) + ".");
+}
+
 } // namespace
 
 void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
-        throw Failure(err == ENOENT ? kErrFileNotFound : kErrPathAccess,
-                      "Cannot read the password file " + QuotedPath(path) + ": " +
-                          std::strerror(err) + ".");
+        ThrowUnreadable(path, err, err == ENOENT ? kErrFileNotFound : kErrPathAccess);
     }
     std::array<char, 256> buffer{};
     bool done = false;
@@ -74,8 +77,7 @@ void ReadPasswordFile(const std::filesystem::path& path, std::string& out) {
             const int err = errno;
             ::close(fd);
             Wipe(buffer.data(), buffer.size());
-            throw Failure(kErrPathAccess, "Cannot read the password file " + QuotedPath(path) +
-                                              ": " + std::strerror(err) + ".");
+            ThrowUnreadable(path, err, kErrPathAccess);
         }
         if (got == 0) {
             break;

@@ -45,10 +45,14 @@ void WipeState() {
     Wipe(&gState, sizeof gState);
 }
 
-void KeyCipher(std::string_view password) {
+void RequirePassword(std::string_view password) {
     if (password.empty()) {
         throw Failure(kErrInvalidArgument, "The password is empty.");
     }
+}
+
+void KeyCipher(std::string_view password) {
+    RequirePassword(password);
     CipherState& s = gState;
     std::size_t p = 0;
     for (int k = 0; k < 256; ++k) {
@@ -169,9 +173,7 @@ std::string SecureMessage(std::string_view message, std::string_view password) {
     if (message.empty()) {
         throw Failure(kErrInvalidArgument, "There is no message to secure.");
     }
-    if (password.empty()) {
-        throw Failure(kErrInvalidArgument, "The password is empty.");
-    }
+    RequirePassword(password);
     std::string header = EncodeLengthHeader(static_cast<std::int64_t>(message.size()));
     const std::string k = CipherString(message, password);
     std::string result(kHeaderChars + EncodedSize(k.size()), '?');

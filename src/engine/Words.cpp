@@ -6,6 +6,9 @@ namespace hushnote {
 
 namespace words {
 
+// kMessageLimit's words give the number as text.
+static_assert(VBEncrypt::kMessageLimit == 20'000);
+
 std::string SecuredFileLimit() {
     return "a secured file holds at most " + Grouped(VBEncrypt::kMaxLength) + " bytes.";
 }

@@ -76,6 +76,10 @@ bool SameTime(const timespec& a, const timespec& b) {
 
 } // namespace
 
+void ThrowCancelled() {
+    throw Failure(kErrCancelled, "The operation was cancelled.");
+}
+
 std::string FolderNotFile(const std::filesystem::path& path) {
     return QuotedPath(path) + " is a folder, not a file.";
 }

@@ -311,7 +311,7 @@ void OutputFile::WritePending() {
         } else if (n < 0 && errno == EAGAIN) {
             if (!options_.pipeWait(fd_)) {
                 pending_.clear();
-                throw Failure(kErrCancelled, "The operation was cancelled.");
+                ThrowCancelled();
             }
         } else if (n < 0 && errno != EINTR) {
             err = errno;

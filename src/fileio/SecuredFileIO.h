@@ -163,6 +163,10 @@ private:
     OutputOptions options_;
 };
 
+// The Failure of an operation the user stopped: a signal, Close, or a
+// pipe given up on.
+[[noreturn]] void ThrowCancelled();
+
 // A Failure for the errno of a failed file operation on path.
 [[noreturn]] void ThrowFileError(int err, const std::filesystem::path& path, bool writing);
 
