@@ -27,15 +27,15 @@ extern "C" {
 
 enum hn_outcome {
     HN_OK = 0,
-    HN_NO_MESSAGE = 1,          /* "No message to secure." */
-    HN_PASSWORD_BLANK = 2,      /* "Password is blank." */
-    HN_MESSAGE_LIMIT = 3,       /* "Message limit is 20,000 characters." */
+    HN_NO_MESSAGE = 1,          /* nothing to secure */
+    HN_PASSWORD_BLANK = 2,      /* no password typed */
+    HN_MESSAGE_LIMIT = 3,       /* a message over the limit */
     HN_FAILED = 4,              /* the failure's own description */
     HN_WRONG_PASSWORD = 5,      /* the wrong-password hint of the status line */
-    HN_COPIED = 6,              /* "Text copied to clipboard." */
+    HN_COPIED = 6,              /* Copy Text done */
     HN_NOT_SECURED = 7,         /* a file that is not a secured file */
     HN_DAMAGED = 8,             /* a secured file that holds less than its header gives */
-    HN_NO_MESSAGE_DESECURE = 9, /* "No message to de-secure." */
+    HN_NO_MESSAGE_DESECURE = 9, /* nothing to de-secure */
     HN_SECURING_TEXT = 10,      /* the status while a command runs */
     HN_DESECURING_TEXT = 11,
     HN_SECURING_FILE = 12,
@@ -43,7 +43,7 @@ enum hn_outcome {
     HN_COPY_BY_HAND = 14,     /* the browser refused the clipboard */
     HN_FILE_SAVED = 15,       /* the last file's download is ready */
     HN_CHANGED_TEXT = 16,     /* secured text a chat shortened or lengthened on the way */
-    HN_NOT_SECURED_TEXT = 17, /* "This is not secured text." */
+    HN_NOT_SECURED_TEXT = 17, /* a paste that holds no secured text */
     HN_SECURE_AGAIN = 18,     /* Secure asks before it secures secured text again */
 };
 
