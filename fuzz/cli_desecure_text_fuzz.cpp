@@ -1,6 +1,7 @@
 // hushnote-cli desecure-text's input path, and DeSecure under it, on any
-// bytes: never crashes, what the paste reader finds holds no line break, and
-// de-securing it fails only as not secured text.
+// bytes: never crashes, and de-securing what the paste reader finds fails only
+// as not secured text (that it finds only "?" to "~" is the paste reader's
+// target's).
 #include "cli/CliError.h"
 #include "cli/CliText.h"
 #include "engine/PastedText.h"
@@ -14,9 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const hushnote::pasted::Reading found = hushnote::pasted::FindSecuredText(input);
     if (found.fit == hushnote::pasted::Fit::NotSecured) {
         return 0; // refused before the password, as the command does
-    }
-    if (found.text.find_first_of("\r\n") != std::string::npos) {
-        std::abort();
     }
     try {
         hushnote::cli::DeSecureText(found.text, "fuzz password");
