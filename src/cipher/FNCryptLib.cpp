@@ -27,7 +27,7 @@ namespace {
 // must belong to root or to whoever owns the program. Group write access is
 // allowed, since a developer's umask of 002 gives it to every build.
 void RefuseIfOthersCanChange(const std::filesystem::path& path) {
-    struct stat file{};
+    struct stat file = {};
     if (::stat(path.c_str(), &file) != 0) {
         return; // nothing there: loading reports it as missing
     }
@@ -43,12 +43,12 @@ void RefuseIfOthersCanChange(const std::filesystem::path& path) {
     std::error_code ec;
     for (const auto& folder :
          {path.parent_path(), std::filesystem::canonical(path, ec).parent_path()}) {
-        struct stat dir{};
+        struct stat dir = {};
         if (!folder.empty() && ::stat(folder.c_str(), &dir) == 0 && (dir.st_mode & S_IWOTH) != 0) {
             refuse("other users can change its folder " + EscapedPath(folder.native()));
         }
     }
-    struct stat program{};
+    struct stat program = {};
     const bool ownerKnown = ::stat("/proc/self/exe", &program) == 0;
     if (file.st_uid != 0 && (!ownerKnown || file.st_uid != program.st_uid)) {
         refuse("it belongs to a user other than root or the owner of the program");

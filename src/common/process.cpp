@@ -46,7 +46,7 @@ std::filesystem::path ProgramFolder() {
 namespace {
 
 struct sigaction Action(SignalHandler handler, Restart restart) {
-    struct sigaction action{};
+    struct sigaction action = {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = restart == Restart::Yes ? SA_RESTART : 0;

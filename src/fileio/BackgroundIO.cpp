@@ -185,7 +185,7 @@ int WriteAll(int fd, std::string_view data) {
         // signal came: going on would swallow the interrupt. A file that
         // takes less tells why at the next write.
         // A pipe whose reader went away part-way is told as such.
-        struct stat st{};
+        struct stat st = {};
         if (!data.empty() && ::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
             pollfd p{fd, POLLOUT, 0};
             return ::poll(&p, 1, 0) == 1 && (p.revents & POLLERR) != 0 ? EPIPE : EINTR;

@@ -62,7 +62,7 @@ void RefuseIrregular(int fd, const struct stat& st, const std::filesystem::path&
     }
     // A /sys file reports a size its contents never have: the kernel makes
     // them up as they are read.
-    struct statfs fs{};
+    struct statfs fs = {};
     if (::fstatfs(fd, &fs) == 0 && fs.f_type == SYSFS_MAGIC) {
         throw Failure(kErrPathAccess, QuotedPath(path) +
                                           " cannot be read as a regular file: the system makes up "
@@ -178,7 +178,7 @@ std::size_t InputFile::Read(char* buffer, std::size_t n) {
     if (!readAhead_) {
         // From here on nothing may change it; before, a rename while the
         // password was typed may have changed its change time.
-        struct stat st{};
+        struct stat st = {};
         if (::fstat(fd_, &st) != 0) {
             ThrowFileError(errno, path_, false);
         }
@@ -204,7 +204,7 @@ void InputFile::CheckUnchanged() {
     // rewritten cannot be described by it. Anyone may put the modification
     // time back, but no one the change time; it also moves when the file is
     // renamed or removed, which cannot be told apart from that.
-    struct stat now{};
+    struct stat now = {};
     if (::fstat(fd_, &now) != 0 || now.st_size != opened_.st_size ||
         !SameTime(now.st_mtim, opened_.st_mtim) ||
         (readAhead_ && !SameTime(now.st_ctim, readFrom_))) {

@@ -43,7 +43,7 @@ std::string UnusedName(const std::function<bool(const char*)>& make,
 // differ from what it was created with (a set-group-ID folder gives its own
 // group), before anything is written: the replacement would change hands.
 void KeepOwner(int fd, const struct stat& old, const std::filesystem::path& path) {
-    struct stat now{};
+    struct stat now = {};
     if (::fstat(fd, &now) != 0) {
         ThrowFileError(errno, path, true);
     }
@@ -80,7 +80,7 @@ void OutputFile::Open(const InputFile& input) {
                                               " is the input file itself: choose another name.");
         }
     };
-    struct stat st{};
+    struct stat st = {};
     const bool exists = ::stat(path.c_str(), &st) == 0; // follows links
     const int err = exists ? 0 : errno;
     if (const std::optional<int> fd = detail::DescriptorFor(path, exists ? &st : nullptr)) {
@@ -96,7 +96,7 @@ void OutputFile::Open(const InputFile& input) {
         }
         return;
     }
-    struct stat link{};
+    struct stat link = {};
     if (err == ENOENT && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // As cp does: writing through it would create a file the user never
         // named, replacing it would lose the link.
@@ -125,7 +125,7 @@ void OutputFile::OpenInPlace() {
     // pipe that no program reads would otherwise wait for one for ever.
     constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
     fd_ = ::open(path_.c_str(), kFlags, 0666);
-    struct stat st{};
+    struct stat st = {};
     if (fd_ < 0) {
         const int err = errno;
         // A socket or a device without its hardware says ENXIO too.
@@ -146,7 +146,7 @@ void OutputFile::OpenInPlace() {
 
 void OutputFile::OpenReplacement(const struct stat* old) {
     std::filesystem::path target = path_;
-    struct stat link{};
+    struct stat link = {};
     if (old != nullptr && ::lstat(path_.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // The file the link points to is replaced; the link stays.
         std::error_code ec;

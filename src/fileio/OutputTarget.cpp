@@ -157,7 +157,7 @@ std::optional<int> DescriptorFor(const std::filesystem::path& path, const struct
         return fd;
     }
     for (int fd = 0; st != nullptr && fd < 3; ++fd) {
-        struct stat own{};
+        struct stat own = {};
         if (!WasClosedAtStart(fd) && ::fstat(fd, &own) == 0 && own.st_dev == st->st_dev &&
             own.st_ino == st->st_ino && OpenForWriting(fd)) {
             return fd;

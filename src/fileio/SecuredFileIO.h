@@ -83,7 +83,7 @@ private:
     std::filesystem::path path_;
     int fd_ = -1;
     std::unique_ptr<ReadAhead> readAhead_;
-    struct stat opened_{};
+    struct stat opened_ = {};
     timespec readFrom_{}; // the change time when reading began
     std::int64_t size_ = 0;
     std::string memory_; // the whole data of a file that reports no size

@@ -48,7 +48,7 @@ DeSecureResult DeSecure(CipherMode mode, const fs::path& in, const fs::path& out
 
 // Type and permissions, links followed; 0 when there is nothing.
 mode_t ModeOf(const fs::path& p) {
-    struct stat st{};
+    struct stat st = {};
     ::stat(p.c_str(), &st);
     return st.st_mode;
 }
@@ -57,7 +57,7 @@ mode_t ModeOf(const fs::path& p) {
 // count, and every extended attribute with its value, the ACL among them;
 // empty when there is nothing.
 std::string Metadata(const fs::path& p) {
-    struct stat st{};
+    struct stat st = {};
     if (::stat(p.c_str(), &st) != 0) {
         return "";
     }
@@ -205,7 +205,7 @@ TEST(SecuredFileInput, EachKindIsSecuredWholeOrRefusedAtOnce) {
     // leaves it or as anyone may set it; only the size or the change time tells.
     const auto keepingTime = [&](std::function<void()> change) {
         return [&, change] {
-            struct stat st{};
+            struct stat st = {};
             ::stat(in.c_str(), &st);
             change();
             const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};

@@ -334,7 +334,7 @@ TEST_F(Cli, FullDiskAndGoneReader) {
 // temporary file with a name or without.
 void WaitForOutput(pid_t pid, const fs::path& dir, long long bytes) {
     const auto written = [&] {
-        struct stat st{};
+        struct stat st = {};
         const fs::path t = TemporaryIn(dir, std::to_string(pid));
         return !t.empty() && ::stat(t.c_str(), &st) == 0 ? st.st_size : -1;
     };
